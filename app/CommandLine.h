@@ -1,0 +1,28 @@
+#pragma once
+
+#include "OperationRequest.h"
+
+#include <QStringList>
+
+
+// What the command line asks for.
+struct CommandLine
+{
+    enum class Verdict { Configure, Operate, Invalid };
+
+    Verdict verdict = Verdict::Configure;
+    OperationRequest request; // meaningful with Operate
+
+    // The argument part of the command line as one text: the arguments
+    // joined by single blanks, so "06 12 34" stays one (invalid) text.
+    static QString argumentText(const QStringList &arguments);
+    static CommandLine interpret(const QString &text);
+};
+
+// The general number-text test: digits with an optional sign, decimal
+// separator, exponent and surrounding blanks, under the user's locale or the
+// C locale. Inner blanks, hyphens and letters fail it.
+bool readsAsNumber(const QString &text);
+
+// "Ligne de commande non valide." and the syntax, lines joined by CR LF.
+QString invalidCommandLineMessage();

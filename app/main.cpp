@@ -1,0 +1,13 @@
+#include "Demarr.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    if (!Demarr::Main(arguments))
+        return 2; // the command line was not understood
+    return QApplication::exec();
+}

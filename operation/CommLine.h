@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// One serial line to the modem, 9600 bit/s, 8 data bits, no parity, 1 stop
+// bit, no flow control, opened exclusively. Text crosses it as Latin-1.
+class CommLine : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kHighestPort = 255;
+
+    explicit CommLine(QObject *parent = nullptr);
+    ~CommLine() override;
+
+    int CommPort() const;
+    // Refuses a number outside 1..255 and a change while the port is open.
+    bool setCommPort(int port, QString *error = nullptr);
+
+    bool PortOpen() const;
+    // Opening fails for a missing device or one that another program holds.
+    // Closing hands what is still queued to the system before letting go.
+    bool setPortOpen(bool open, QString *error = nullptr);
+
+    // Characters received and not yet read; setting it to 0 discards them.
+    qint64 InBufferCount() const;
+    bool setInBufferCount(qint64 count);
+
+    // Characters queued and not yet sent; setting it to 0 discards them.
+    qint64 OutBufferCount() const;
+    bool setOutBufferCount(qint64 count);
+
+    // Queues the text for sending and returns at once.
+    bool setOutput(const QString &text);
+    // Everything received since the last read; empty when nothing came.
+    QString Input();
+
+    QString deviceName() const;
+
+signals:
+    void readyRead();
+    // The line failed while open: the device went away or stopped answering.
+    void lineFailed(const QString &reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    bool lockExclusively(QString *error);
+
+    QSerialPort m_port;
+    int m_commPort = 1;
+};

@@ -1,0 +1,193 @@
+#include "ForwardingOperation.h"
+
+#include "OperationLog.h"
+#include "PortDevice.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kCR = u"\r"_s;
+
+void makeSingleShot(QTimer &timer, std::chrono::milliseconds interval)
+{
+    timer.setSingleShot(true);
+    // A coarse timer may fire 5% early; the modem must get its full time.
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(interval);
+}
+
+} // namespace
+
+ForwardingOperation::ForwardingOperation(RequestSource request, PortSource port,
+                                         const Clock &clock, OperationTimings timings,
+                                         QObject *parent)
+    : QObject(parent)
+    , m_readRequest(std::move(request))
+    , m_readPort(std::move(port))
+    , m_clock(clock)
+    , m_timings(timings)
+{
+    makeSingleShot(m_listenTimer, m_timings.listen);
+    makeSingleShot(m_pauseTimer, m_timings.pause);
+    connect(&m_listenTimer, &QTimer::timeout, this, &ForwardingOperation::endListening);
+    connect(&m_pauseTimer, &QTimer::timeout, this, &ForwardingOperation::endPause);
+    connect(&m_line, &CommLine::readyRead, this, &ForwardingOperation::onReadyRead);
+    connect(&m_line, &CommLine::lineFailed, this, [this](const QString &reason) {
+        qCWarning(lcOperation) << "line failed:" << reason;
+        failDialogue();
+    });
+}
+
+bool ForwardingOperation::isRunning() const
+{
+    return m_running;
+}
+
+bool ForwardingOperation::isFinished() const
+{
+    return m_phase == Phase::Finished;
+}
+
+void ForwardingOperation::cancel()
+{
+    m_running = false;
+}
+
+QString ForwardingOperation::portFailureLine(const QString &port)
+{
+    return u"COM"_s + port + u" n'est pas un numéro de port valable, "_s
+        + u" ou est utilisé actuellement par une autre application."_s;
+}
+
+QString ForwardingOperation::dialogueFailureLine()
+{
+    return u"Il n'a pas été possible de mener à bien l'opération désirée."_s;
+}
+
+ForwardingOperation::AttemptTexts ForwardingOperation::textsFor(const OperationRequest &request)
+{
+    if (request.kind == OperationRequest::Kind::Cancellation)
+        return {u"ATDT#21#;"_s + kCR, u"Annulation effectuée à "_s, u"Echec de l'annulation à "_s};
+    return {u"ATDT*21*"_s + request.number + u"#;"_s + kCR, u"Renvoi effectué à "_s,
+            u"Echec du renvoi à "_s};
+}
+
+void ForwardingOperation::start()
+{
+    if (m_phase != Phase::Ready)
+        return;
+    if (!openPort()) {
+        report(portFailureLine(m_readPort()));
+        m_running = false;
+        m_phase = Phase::Finished;
+        emit finished();
+        return;
+    }
+    beginAttempt();
+}
+
+bool ForwardingOperation::openPort()
+{
+    const QString portText = m_readPort();
+    const std::optional<int> port = portNumberFromText(portText);
+    QString error = u"the port text does not fit a 16-bit number"_s;
+    if (!port || !m_line.setCommPort(*port, &error)) {
+        qCWarning(lcOperation) << "port" << portText << "refused:" << error;
+        return false;
+    }
+    m_running = true;
+    if (!m_line.setPortOpen(true, &error)) {
+        qCWarning(lcOperation) << "cannot open" << portDevicePath(*port) << ":" << error;
+        return false;
+    }
+    return true;
+}
+
+void ForwardingOperation::beginAttempt()
+{
+    m_attempt = textsFor(m_readRequest());
+    m_received.clear();
+    m_phase = Phase::Listening;
+    if (!m_line.setInBufferCount(0) || !m_line.setOutput(m_attempt.dial)) {
+        failDialogue();
+        return;
+    }
+    qCDebug(lcOperation) << "dialled" << m_attempt.dial.trimmed();
+    m_listenTimer.start();
+}
+
+// Replies are collected for the whole listening time, even after an early "OK".
+void ForwardingOperation::onReadyRead()
+{
+    if (m_phase == Phase::Listening)
+        m_received += m_line.Input();
+}
+
+void ForwardingOperation::endListening()
+{
+    m_received += m_line.Input();
+    if (m_received.contains(u"OK"_s)) {
+        m_phase = Phase::PausingAfterSuccess;
+        m_pauseTimer.start();
+        return;
+    }
+    if (!m_line.setOutBufferCount(0) || !m_line.setInBufferCount(0)) {
+        failDialogue();
+        return;
+    }
+    reportWithTime(m_attempt.failure);
+    m_phase = Phase::PausingAfterFailure;
+    m_pauseTimer.start();
+}
+
+void ForwardingOperation::endPause()
+{
+    if (m_phase == Phase::PausingAfterSuccess)
+        hangUp();
+    else if (m_running)
+        beginAttempt();
+    else
+        finish();
+}
+
+void ForwardingOperation::hangUp()
+{
+    if (!m_line.setOutput(u"ATH0"_s + kCR)) {
+        failDialogue();
+        return;
+    }
+    reportWithTime(m_attempt.success);
+    emit succeeded(m_readRequest().kind);
+    m_running = false;
+    finish();
+}
+
+void ForwardingOperation::finish()
+{
+    // Closing a dying line may report it once more; the operation is over by then.
+    m_phase = Phase::Finished;
+    m_line.setPortOpen(false);
+    emit finished();
+}
+
+void ForwardingOperation::failDialogue()
+{
+    if (m_phase == Phase::Ready || m_phase == Phase::Finished)
+        return;
+    m_listenTimer.stop();
+    m_pauseTimer.stop();
+    report(dialogueFailureLine());
+    m_running = false;
+    finish();
+}
+
+void ForwardingOperation::report(const QString &text)
+{
+    emit reportLine(text);
+}
+
+void ForwardingOperation::reportWithTime(const QString &text)
+{
+    report(text + formatTimeOfDay(m_clock.now()));
+}

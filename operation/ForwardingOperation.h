@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Clock.h"
+#include "CommLine.h"
+#include "OperationRequest.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+
+struct OperationTimings
+{
+    std::chrono::milliseconds listen{7000}; // the modem gets 7 s to answer
+    std::chrono::milliseconds pause{3000};  // then 3 s before hanging up or retrying
+};
+
+// Forwards calls to a number, or cancels the forwarding, through the modem:
+// dials the network's code, listens for "OK", retries every attempt until
+// success or cancel(), hangs up and reports each attempt with its time.
+// Everything runs on timers and the line's readyRead; nothing blocks.
+class ForwardingOperation : public QObject
+{
+    Q_OBJECT
+public:
+    // Read at the start of every attempt, so a change between attempts
+    // applies to the next one.
+    using RequestSource = std::function<OperationRequest()>;
+    // The port text, read when the port is opened and for the failure line.
+    using PortSource = std::function<QString()>;
+
+    ForwardingOperation(RequestSource request, PortSource port, const Clock &clock,
+                        OperationTimings timings = {}, QObject *parent = nullptr);
+
+    // Runs once; later calls do nothing.
+    void start();
+    // Stops the retries at the end of the attempt in progress.
+    void cancel();
+
+    bool isRunning() const;
+    bool isFinished() const;
+
+    static QString portFailureLine(const QString &port);
+    static QString dialogueFailureLine();
+
+signals:
+    void reportLine(const QString &line);
+    // The modem accepted the code; sent right after the success line.
+    void succeeded(OperationRequest::Kind kind);
+    // The port is closed and the operation will do nothing more.
+    void finished();
+
+private:
+    enum class Phase { Ready, Listening, PausingAfterSuccess, PausingAfterFailure, Finished };
+
+    struct AttemptTexts
+    {
+        QString dial;
+        QString success;
+        QString failure;
+    };
+    static AttemptTexts textsFor(const OperationRequest &request);
+
+    bool openPort();
+    void beginAttempt();
+    void onReadyRead();
+    void endListening();
+    void endPause();
+    void hangUp();
+    void finish();
+    void failDialogue();
+    void report(const QString &text);
+    void reportWithTime(const QString &text);
+
+    RequestSource m_readRequest;
+    PortSource m_readPort;
+    const Clock &m_clock;
+    OperationTimings m_timings;
+    CommLine m_line;
+    QTimer m_listenTimer;
+    QTimer m_pauseTimer;
+    Phase m_phase = Phase::Ready;
+    bool m_running = false; // mbEnCours: cleared on success, cancel or failure
+    AttemptTexts m_attempt;
+    QString m_received;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ForwardingOperation.h"
+#include "OperationRequest.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class kvoCheck;
+
+// The report window: runs one operation from its first showing, shows a line
+// per attempt, and lets the user stop the retries or close it afterwards.
+class FrmGenerique : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmGenerique(ForwardingOperation::PortSource port, const Clock &clock = systemClock(),
+                          OperationTimings timings = {}, QWidget *parent = nullptr);
+
+    // Loads a window, hands it the request through its controls and shows
+    // it; the window deletes itself when closed.
+    static FrmGenerique *launch(const OperationRequest &request, ForwardingOperation::PortSource port,
+                                const Clock &clock = systemClock(), OperationTimings timings = {});
+
+    // Writes the request into the window's controls, as a starter does.
+    void handOver(const OperationRequest &request);
+
+    bool isRunning() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    OperationRequest requestFromControls() const;
+    void appendReportLine(const QString &line);
+    void tickCompleted(OperationRequest::Kind kind);
+    void onFinished();
+    void cmdCancel_Click();
+
+    kvoCheck *chkAnnulation = nullptr;
+    kvoCheck *chkTermine = nullptr;
+    QLabel *lblNumero = nullptr;
+    QLabel *lblRapport = nullptr;
+    QScrollArea *reportArea = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    ForwardingOperation *operation = nullptr;
+    bool mbDejaActive = false;
+};

@@ -1,0 +1,3 @@
+#include "OperationLog.h"
+
+Q_LOGGING_CATEGORY(lcOperation, "renvolia.operation", QtInfoMsg)

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The port number a port text stands for: its leading number, rounded to the
+// nearest integer (halves to even), 0 for an empty or non-numeric text;
+// nothing when it does not fit a 16-bit integer.
+std::optional<int> portNumberFromText(const QString &text);
+
+// The device behind port N: "COMN" on Windows. Elsewhere the device that the
+// link <config folder>/ports/comN names, or /dev/ttyS<N-1> without a link.
+QString portDevicePath(int port);

@@ -1,0 +1,170 @@
+#include "Demarr.h"
+#include "FrmGenerique.h"
+#include "ModemSimulator.h"
+#include "PortSetting.h"
+#include "TemporaryConfigFolder.h"
+#include "kvoCheck.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct SeenMessageBox
+{
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Answers the next message box with its first button once it is up.
+void answerNextMessageBox(SeenMessageBox &seen)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, &seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+        box->buttons().constFirst()->click();
+        poll->deleteLater();
+    });
+    poll->start(10);
+}
+
+QList<QWidget *> visibleWindows()
+{
+    QList<QWidget *> windows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible())
+            windows << widget;
+    }
+    return windows;
+}
+
+} // namespace
+
+class TestDemarr : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void invalidCommandLine_explainsAndOpensNothing_data();
+    void invalidCommandLine_explainsAndOpensNothing();
+    void operation_opensReportWindowOnSavedPort_data();
+    void operation_opensReportWindowOnSavedPort();
+    void nothingSaved_usesPort2();
+    void noArgument_opensConfigurationOnly();
+};
+
+void TestDemarr::cleanup()
+{
+    qDeleteAll(QApplication::topLevelWidgets());
+}
+
+void TestDemarr::invalidCommandLine_explainsAndOpensNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addRow("lower-case a") << QStringList{u"a"_s};
+    QTest::addRow("A followed by letters") << QStringList{u"Annule"_s};
+    QTest::addRow("number in groups") << QStringList{u"06"_s, u"12"_s, u"34"_s, u"56"_s, u"78"_s};
+    QTest::addRow("number with hyphens") << QStringList{u"06-12-34-56-78"_s};
+}
+
+void TestDemarr::invalidCommandLine_explainsAndOpensNothing()
+{
+    QFETCH(QStringList, arguments);
+    TemporaryConfigFolder folder;
+    SeenMessageBox seen;
+    answerNextMessageBox(seen);
+
+    QCOMPARE(Demarr::Main(arguments), nullptr);
+    QCOMPARE(seen.title, u"Renvolia"_s);
+    QCOMPARE(seen.icon, QMessageBox::Critical);
+    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(seen.text,
+             u"Ligne de commande non valide.\r\n\r\nUne ligne de commande valide consiste en:\r\n"
+             "soit la lettre A pour annuler un transfert d'appel en cours,\r\n"
+             "soit un numéro de renvoi sans espace ni tiret."_s);
+    QVERIFY(visibleWindows().isEmpty());
+}
+
+void TestDemarr::operation_opensReportWindowOnSavedPort_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<int>("annulation");
+    QTest::addColumn<int>("termine");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QByteArray>("dial");
+
+    QTest::addRow("A cancels") << u"A"_s << 0 << 2 << QString() << "ATDT#21#;"_ba;
+    QTest::addRow("digits forward") << u"0612345678"_s << 2 << 0 << u"0612345678"_s
+                                    << "ATDT*21*0612345678#;"_ba;
+    QTest::addRow("plus sign kept") << u"+33612345678"_s << 2 << 0 << u"+33612345678"_s
+                                    << "ATDT*21*+33612345678#;"_ba;
+}
+
+void TestDemarr::operation_opensReportWindowOnSavedPort()
+{
+    QFETCH(QString, argument);
+    QFETCH(int, annulation);
+    QFETCH(int, termine);
+    QFETCH(QString, number);
+    QFETCH(QByteArray, dial);
+
+    TemporaryConfigFolder folder;
+    PortSetting::setCurrent(u"7"_s);
+    QVERIFY(PortSetting::save());
+    PortSetting::setCurrent(u"2"_s);
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    QVERIFY(modem.linkAsPort(7, folder.renvoliaFolder()));
+
+    QWidget *window = Demarr::Main({argument});
+    QVERIFY(qobject_cast<FrmGenerique *>(window));
+    QVERIFY(window->isVisible());
+    QCOMPARE(visibleWindows(), QList<QWidget *>{window});
+    QCOMPARE(PortSetting::current(), u"7"_s);
+    QCOMPARE(int(*window->findChild<kvoCheck *>(u"chkAnnulation"_s)), annulation);
+    QCOMPARE(int(*window->findChild<kvoCheck *>(u"chkTerminé"_s)), termine);
+    QCOMPARE(window->findChild<QLabel *>(u"lblNuméro"_s)->text(), number);
+
+    QTRY_COMPARE(modem.commands().size(), 1);
+    QCOMPARE(modem.commands().constFirst().text, dial);
+}
+
+void TestDemarr::nothingSaved_usesPort2()
+{
+    TemporaryConfigFolder folder;
+    PortSetting::setCurrent(u"5"_s);
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    QVERIFY(modem.linkAsPort(2, folder.renvoliaFolder()));
+
+    QVERIFY(Demarr::Main({u"A"_s}));
+    QCOMPARE(PortSetting::current(), u"2"_s);
+    QTRY_COMPARE(modem.commands().size(), 1);
+}
+
+void TestDemarr::noArgument_opensConfigurationOnly()
+{
+    TemporaryConfigFolder folder;
+    QWidget *window = Demarr::Main({});
+    QVERIFY(window);
+    QCOMPARE(window->objectName(), u"frmConfig"_s);
+    QCOMPARE(window->windowTitle(), u"Renvolia d'appel - Configuration"_s);
+    QCOMPARE(visibleWindows(), QList<QWidget *>{window});
+    QVERIFY(!qobject_cast<FrmGenerique *>(window));
+}
+
+QTEST_MAIN(TestDemarr)
+#include "tst_demarr.moc"

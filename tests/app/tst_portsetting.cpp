@@ -1,0 +1,60 @@
+#include "PortSetting.h"
+#include "TemporaryConfigFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestPortSetting : public QObject
+{
+    Q_OBJECT
+private slots:
+    void nothingStored_givesPort2();
+    void saveThenLoad_roundTrip_data();
+    void saveThenLoad_roundTrip();
+    void unreadableStore_saveReportsFailure();
+};
+
+void TestPortSetting::nothingStored_givesPort2()
+{
+    TemporaryConfigFolder folder;
+    PortSetting::setCurrent(u"9"_s);
+    PortSetting::load();
+    QCOMPARE(PortSetting::current(), u"2"_s);
+}
+
+void TestPortSetting::saveThenLoad_roundTrip_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addRow("a plain number") << u"3"_s;
+    QTest::addRow("leading zero kept as typed") << u"03"_s;
+    QTest::addRow("letters kept as typed") << u"abc"_s;
+    QTest::addRow("empty text") << QString();
+}
+
+void TestPortSetting::saveThenLoad_roundTrip()
+{
+    QFETCH(QString, port);
+    TemporaryConfigFolder folder;
+    PortSetting::setCurrent(port);
+    QVERIFY(PortSetting::save());
+    QVERIFY(QFile::exists(folder.renvoliaFolder() + u"/renvolia.conf"_s));
+
+    PortSetting::setCurrent(u"other"_s);
+    PortSetting::load();
+    QCOMPARE(PortSetting::current(), port);
+}
+
+void TestPortSetting::unreadableStore_saveReportsFailure()
+{
+    TemporaryConfigFolder folder;
+    // A folder where the file should be: the store cannot be written.
+    QVERIFY(QDir().mkpath(PortSetting::storeLocation()));
+    PortSetting::setCurrent(u"4"_s);
+    QVERIFY(!PortSetting::save());
+}
+
+QTEST_GUILESS_MAIN(TestPortSetting)
+#include "tst_portsetting.moc"

@@ -1,0 +1,215 @@
+#include "FrmGenerique.h"
+#include "FixedClock.h"
+#include "ModemSimulator.h"
+#include "TemporaryConfigFolder.h"
+#include "kvoCheck.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Reply = ModemSimulator::Reply;
+
+namespace {
+
+constexpr OperationTimings kShort{700ms, 500ms};
+constexpr int kWaitMs = 10000;
+const QDateTime kNoon(QDate(2026, 12, 6), QTime(12, 0, 5));
+
+// The report window on a simulated modem linked as port 2.
+struct WindowRig
+{
+    explicit WindowRig(const QList<Reply> &replies, const OperationRequest &request,
+                       OperationTimings timings = kShort)
+    {
+        if (!modem.open() || !modem.linkAsPort(2, folder.renvoliaFolder()))
+            qFatal("no pseudo-terminal for the modem");
+        modem.setDialReplies(replies);
+        window = FrmGenerique::launch(request, [] { return u"2"_s; }, clock, timings);
+    }
+    ~WindowRig() { delete window.data(); }
+
+    template<typename T>
+    T *control(const QString &name) const
+    {
+        return window->findChild<T *>(name);
+    }
+    QString report() const { return control<QLabel>(u"lblRapport"_s)->text(); }
+    QString button() const { return control<QPushButton>(u"cmdCancel"_s)->text(); }
+    int value(const QString &box) const { return *control<kvoCheck>(box); }
+
+    TemporaryConfigFolder folder;
+    ModemSimulator modem;
+    FixedClock clock{kNoon};
+    QPointer<FrmGenerique> window;
+};
+
+const QString kHeading = u"Rapport des opérations:"_s;
+
+} // namespace
+
+class TestFrmGenerique : public QObject
+{
+    Q_OBJECT
+private slots:
+    void realTimings_forwardingSucceeds();
+    void cancellation_ticksItsBox();
+    void controlsAsHandedOver();
+    void stopKeys_stopRetriesThenClose_data();
+    void stopKeys_stopRetriesThenClose();
+    void closeRequest_refusedWhileRunning_acceptedAfter();
+    void clickWhileListening_takesEffectAtEndOfAttempt();
+    void showingAgain_startsNothing();
+    void tickChangedDuringPause_appliesToNextAttempt();
+    void portFailure_showsLineAndFermer();
+};
+
+// The one run on the production waits: 7 s of listening, 3 s of pause.
+void TestFrmGenerique::realTimings_forwardingSucceeds()
+{
+    WindowRig rig({Reply::Ok}, OperationRequest::forwarding(u"0612345678"_s), OperationTimings{});
+    rig.modem.setEcho(false);
+    QVERIFY(rig.window->isVisible());
+    QCOMPARE(rig.button(), u"Annuler"_s);
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, 15000);
+    QCOMPARE(rig.report(), kHeading + u"\r\nRenvoi effectué à 12:00:05"_s);
+    QCOMPARE(rig.value(u"chkTerminé"_s), 1);
+    QCOMPARE(rig.value(u"chkAnnulation"_s), 2);
+    QTRY_COMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
+
+    const auto commands = rig.modem.commands();
+    QCOMPARE(commands.size(), 2);
+    const auto gap = commands[1].at - commands[0].at;
+    QVERIFY2(gap >= 9950ms && gap < 11500ms, qPrintable(QString::number(gap.count())));
+}
+
+void TestFrmGenerique::cancellation_ticksItsBox()
+{
+    WindowRig rig({Reply::Ok}, OperationRequest::cancellation());
+    QCOMPARE(rig.value(u"chkTerminé"_s), 2);
+    QCOMPARE(rig.value(u"chkAnnulation"_s), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
+    QCOMPARE(rig.value(u"chkTerminé"_s), 2);
+    QCOMPARE(rig.report(), kHeading + u"\r\nAnnulation effectuée à 12:00:05"_s);
+    QTRY_COMPARE(rig.modem.receivedBytes().right(15), "ATDT#21#;\rATH0\r"_ba);
+}
+
+void TestFrmGenerique::controlsAsHandedOver()
+{
+    WindowRig rig({Reply::Silent}, OperationRequest::forwarding(u"0612345678"_s));
+    QCOMPARE(rig.window->objectName(), u"frmGénérique"_s);
+    QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel"_s);
+    QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), u"0612345678"_s);
+    QCOMPARE(rig.control<kvoCheck>(u"chkAnnulation"_s)->Caption(), u"Annulation effectuée"_s);
+    QCOMPARE(rig.control<kvoCheck>(u"chkTerminé"_s)->Caption(), u"Renvoi effectué"_s);
+    QCOMPARE(rig.report(), kHeading);
+    QVERIFY(rig.control<QPushButton>(u"cmdCancel"_s)->isDefault());
+}
+
+void TestFrmGenerique::stopKeys_stopRetriesThenClose_data()
+{
+    QTest::addColumn<int>("key"); // 0: a mouse click on the button
+    QTest::addRow("Enter") << int(Qt::Key_Return);
+    QTest::addRow("keypad Enter") << int(Qt::Key_Enter);
+    QTest::addRow("Esc") << int(Qt::Key_Escape);
+    QTest::addRow("click on Annuler") << 0;
+}
+
+void TestFrmGenerique::stopKeys_stopRetriesThenClose()
+{
+    QFETCH(int, key);
+    WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
+    auto *button = rig.control<QPushButton>(u"cmdCancel"_s);
+    auto press = [&] {
+        if (key == 0)
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            QTest::keyClick(rig.window, Qt::Key(key));
+    };
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s, kWaitMs);
+    press(); // during the pause: no further attempt, no further line
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
+    QCOMPARE(rig.modem.commands().size(), 1);
+
+    press(); // after the end: closes the window
+    QTRY_VERIFY(rig.window.isNull());
+}
+
+void TestFrmGenerique::closeRequest_refusedWhileRunning_acceptedAfter()
+{
+    WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec"_s), kWaitMs);
+
+    QVERIFY(!rig.window->close());
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(!rig.window->isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    QCOMPARE(rig.modem.commands().size(), 1);
+
+    QVERIFY(rig.window->close());
+    QTRY_VERIFY(rig.window.isNull());
+}
+
+// The window answers at once while the modem is listened to; the attempt in
+// progress still runs to its end and reports.
+void TestFrmGenerique::clickWhileListening_takesEffectAtEndOfAttempt()
+{
+    WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.modem.commands().size(), 1, kWaitMs);
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdCancel"_s), Qt::LeftButton);
+    QVERIFY(!rig.window->isRunning());
+    QCOMPARE(rig.button(), u"Annuler"_s);
+    QVERIFY(!rig.window->close());
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
+    QCOMPARE(rig.modem.commands().size(), 1);
+}
+
+void TestFrmGenerique::showingAgain_startsNothing()
+{
+    WindowRig rig({Reply::Error, Reply::Ok}, OperationRequest::forwarding(u"0612345678"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec"_s), kWaitMs);
+    rig.window->hide();
+    rig.window->show();
+    rig.window->activateWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    QTest::qWait(300);
+    QCOMPARE(rig.modem.commands().size(), 3); // two dials and the hang-up
+}
+
+void TestFrmGenerique::tickChangedDuringPause_appliesToNextAttempt()
+{
+    WindowRig rig({Reply::Error, Reply::Ok}, OperationRequest::forwarding(u"0612345678"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec du renvoi"_s), kWaitMs);
+    *rig.control<kvoCheck>(u"chkAnnulation"_s) = 0;
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05\r\nAnnulation effectuée à 12:00:05"_s);
+    QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
+    QCOMPARE(rig.modem.commands().at(1).text, "ATDT#21#;"_ba);
+}
+
+void TestFrmGenerique::portFailure_showsLineAndFermer()
+{
+    TemporaryConfigFolder folder;
+    QPointer<FrmGenerique> window =
+        FrmGenerique::launch(OperationRequest::cancellation(), [] { return u"abc"_s; }, systemClock(), kShort);
+    auto *button = window->findChild<QPushButton *>(u"cmdCancel"_s);
+    QTRY_COMPARE(button->text(), u"Fermer"_s);
+    QCOMPARE(window->findChild<QLabel *>(u"lblRapport"_s)->text(),
+             kHeading + u"\r\nCOMabc n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application."_s);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTRY_VERIFY(window.isNull());
+}
+
+QTEST_MAIN(TestFrmGenerique)
+#include "tst_frmgenerique.moc"

@@ -1,0 +1,94 @@
+#include "PortDevice.h"
+#include "TemporaryConfigFolder.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestPortDevice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void portNumberFromText_data();
+    void portNumberFromText();
+    void noLink_usesTtyS();
+    void link_leadsToItsDevice();
+    void chainedLinks_leadToOneName();
+    void danglingLink_namesTheMissingDevice();
+};
+
+void TestPortDevice::portNumberFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // -100000: refused
+
+    QTest::addRow("plain") << u"2"_s << 2;
+    QTest::addRow("leading zero") << u"03"_s << 3;
+    QTest::addRow("empty") << QString() << 0;
+    QTest::addRow("letters") << u"abc"_s << 0;
+    QTest::addRow("number then letters") << u"3abc"_s << 3;
+    QTest::addRow("blanks inside are skipped") << u" 1 2"_s << 12;
+    QTest::addRow("half rounds to even, down") << u"2.5"_s << 2;
+    QTest::addRow("half rounds to even, up") << u"3.5"_s << 4;
+    QTest::addRow("negative") << u"-1"_s << -1;
+    QTest::addRow("exponent") << u"1e3"_s << 1000;
+    QTest::addRow("largest 16-bit") << u"32767"_s << 32767;
+    QTest::addRow("past 16 bits") << u"32768"_s << -100000;
+    QTest::addRow("far past 16 bits") << u"99999999999"_s << -100000;
+    QTest::addRow("huge exponent") << u"1e400"_s << -100000;
+}
+
+void TestPortDevice::portNumberFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    const std::optional<int> port = ::portNumberFromText(text);
+    if (expected == -100000) {
+        QVERIFY(!port.has_value());
+        return;
+    }
+    QVERIFY(port.has_value());
+    QCOMPARE(*port, expected);
+}
+
+void TestPortDevice::noLink_usesTtyS()
+{
+    TemporaryConfigFolder folder;
+    QCOMPARE(portDevicePath(1), u"/dev/ttyS0"_s);
+    QCOMPARE(portDevicePath(3), u"/dev/ttyS2"_s);
+}
+
+void TestPortDevice::link_leadsToItsDevice()
+{
+    TemporaryConfigFolder folder;
+    QTemporaryFile device;
+    QVERIFY(device.open());
+    QVERIFY(folder.linkPort(3, device.fileName()));
+    QCOMPARE(portDevicePath(3), QFileInfo(device.fileName()).canonicalFilePath());
+    QCOMPARE(portDevicePath(4), u"/dev/ttyS3"_s);
+}
+
+void TestPortDevice::chainedLinks_leadToOneName()
+{
+    TemporaryConfigFolder folder;
+    QTemporaryFile device;
+    QVERIFY(device.open());
+    const QString middle = folder.renvoliaFolder() + u"/modem"_s;
+    QVERIFY(QDir().mkpath(folder.renvoliaFolder()));
+    QVERIFY(QFile::link(device.fileName(), middle));
+    QVERIFY(folder.linkPort(5, middle));
+    QVERIFY(folder.linkPort(6, device.fileName()));
+    QCOMPARE(portDevicePath(5), portDevicePath(6));
+}
+
+void TestPortDevice::danglingLink_namesTheMissingDevice()
+{
+    TemporaryConfigFolder folder;
+    QVERIFY(folder.linkPort(7, u"/dev/renvolia-no-such-modem"_s));
+    QCOMPARE(portDevicePath(7), u"/dev/renvolia-no-such-modem"_s);
+}
+
+QTEST_GUILESS_MAIN(TestPortDevice)
+#include "tst_portdevice.moc"

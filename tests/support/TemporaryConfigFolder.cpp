@@ -1,0 +1,32 @@
+#include "TemporaryConfigFolder.h"
+
+#include "UserFolders.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+TemporaryConfigFolder::TemporaryConfigFolder()
+    : m_previous(qgetenv("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+}
+
+TemporaryConfigFolder::~TemporaryConfigFolder()
+{
+    qputenv("XDG_CONFIG_HOME", m_previous);
+}
+
+QString TemporaryConfigFolder::renvoliaFolder() const
+{
+    return renvoliaConfigFolder();
+}
+
+bool TemporaryConfigFolder::linkPort(int port, const QString &target) const
+{
+    const QString ports = renvoliaFolder() + u"/ports"_s;
+    const QString link = ports + u"/com"_s + QString::number(port);
+    QFile::remove(link);
+    return QDir().mkpath(ports) && QFile::link(target, link);
+}

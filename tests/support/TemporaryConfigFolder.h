@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Points XDG_CONFIG_HOME at a fresh temporary folder for as long as it lives,
+// so no test reads or writes the user's own port setting or port links.
+class TemporaryConfigFolder
+{
+public:
+    TemporaryConfigFolder();
+    ~TemporaryConfigFolder();
+
+    QString renvoliaFolder() const;
+    // Makes <renvolia folder>/ports/com<port> a link to target.
+    bool linkPort(int port, const QString &target) const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+};
