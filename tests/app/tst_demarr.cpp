@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -64,6 +66,7 @@ private slots:
     void operation_opensReportWindowOnSavedPort();
     void nothingSaved_usesPort2();
     void noArgument_opensConfigurationOnly();
+    void lastWindowClosed_endsWithStatus0();
 };
 
 void TestDemarr::cleanup()
@@ -164,6 +167,26 @@ void TestDemarr::noArgument_opensConfigurationOnly()
     QCOMPARE(window->windowTitle(), u"Renvolia d'appel - Configuration"_s);
     QCOMPARE(visibleWindows(), QList<QWidget *>{window});
     QVERIFY(!qobject_cast<FrmGenerique *>(window));
+}
+
+void TestDemarr::lastWindowClosed_endsWithStatus0()
+{
+    TemporaryConfigFolder folder;
+    PortSetting::setCurrent(u"0"_s);
+    QVERIFY(PortSetting::save());
+    QPointer<QWidget> window = Demarr::Main({u"A"_s});
+    QVERIFY(window);
+
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto *button = window->findChild<QPushButton *>(u"cmdCancel"_s);
+        if (button->text() == u"Fermer"_s)
+            QTest::keyClick(window, Qt::Key_Escape);
+    });
+    closer.start(20);
+    QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(window.isNull());
 }
 
 QTEST_MAIN(TestDemarr)
