@@ -5,15 +5,28 @@
 #include "FrmGenerique.h"
 #include "PortSetting.h"
 
+#include <QApplication>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace Demarr {
 namespace {
+
+// A tool window does not count as the last window for Qt, so the program
+// would outlive the configuration window closed without a launch.
+void quitWhenNoWindowIsLeft()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::none_of(windows.begin(), windows.end(), [](const QWidget *window) { return window->isVisible(); }))
+        QCoreApplication::quit();
+}
 
 QWidget *showConfiguration()
 {
     auto *window = new FrmConfig;
     window->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(window, &QObject::destroyed, &quitWhenNoWindowIsLeft);
     window->show();
     return window;
 }

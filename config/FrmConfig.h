@@ -1,11 +1,69 @@
 #pragma once
 
-#include <QWidget>
+#include "Clock.h"
+#include "RegistryApi.h"
 
-// The configuration window the program opens when started without arguments.
-class FrmConfig : public QWidget
+#include <QMainWindow>
+#include <QPointer>
+
+class LaunchClock;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class FrmPort;
+
+// The configuration window: what to do (forward to a number, or cancel) and
+// when; the port; the help menu. At the start time it hands the request to
+// the report window and closes.
+class FrmConfig : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit FrmConfig(QWidget *parent = nullptr);
+    explicit FrmConfig(const Clock &clock = systemClock(),
+                       registry::RegistryApi &registry = registry::platformRegistry(),
+                       QWidget *parent = nullptr);
+
+private:
+    QWidget *buildParametersTab();
+    QWidget *buildConfigurationTab();
+    void buildMenu();
+    void setTabOrder();
+    void centreOnScreen();
+
+    void chkAnnul_Click();
+    void txtNum_Change();
+    void cmdGO_Click();
+    void arm();
+    void disarm();
+    void setInputsEnabled(bool enabled);
+    void showMessage(const QString &text);
+    void launch();
+    void cmdPort_Click();
+    void acceptPort(const QString &port);
+    void showPort(const QString &caption);
+    void mnuAide_Click(int index);
+
+    const Clock &m_clock;
+    registry::RegistryApi &m_registry;
+    LaunchClock *timLance = nullptr;
+    QTabWidget *tabConfig = nullptr;
+    QCheckBox *chkAnnul = nullptr;
+    QLabel *lblNum = nullptr;
+    QLineEdit *txtNum = nullptr;
+    QLabel *lblTps = nullptr;
+    QLineEdit *txtTps = nullptr;
+    QPushButton *cmdGO = nullptr;
+    QComboBox *comModem = nullptr;
+    QPushButton *cmdChoix = nullptr;
+    QPushButton *cmdPort = nullptr;
+    QLabel *lblInfo = nullptr;
+    QLabel *lblPort = nullptr;
+    QMenu *mnuPrin = nullptr;
+    QPointer<FrmPort> m_portDialog;
+    bool bModemsListed = false;
 };

@@ -1,6 +1,7 @@
 #include "FrmGenerique.h"
 
 #include "OperationLog.h"
+#include "Twips.h"
 #include "kvoCheck.h"
 
 #include <QCloseEvent>
@@ -16,13 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-QSize fromTwips(int width, int height)
-{
-    return {width / kTwipsPerPixel, height / kTwipsPerPixel};
-}
 
 kvoCheck *makeCheck(QWidget *parent, const QString &name, const QString &caption, QSize size)
 {

@@ -1,3 +1,4 @@
+#include "CloseAllWindows.h"
 #include "Demarr.h"
 #include "FrmGenerique.h"
 #include "ModemSimulator.h"
@@ -67,11 +68,12 @@ private slots:
     void nothingSaved_usesPort2();
     void noArgument_opensConfigurationOnly();
     void lastWindowClosed_endsWithStatus0();
+    void configurationClosed_endsWithStatus0();
 };
 
 void TestDemarr::cleanup()
 {
-    qDeleteAll(QApplication::topLevelWidgets());
+    deleteAllWindows();
 }
 
 void TestDemarr::invalidCommandLine_explainsAndOpensNothing_data()
@@ -184,6 +186,17 @@ void TestDemarr::lastWindowClosed_endsWithStatus0()
             QTest::keyClick(window, Qt::Key_Escape);
     });
     closer.start(20);
+    QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(window.isNull());
+}
+
+void TestDemarr::configurationClosed_endsWithStatus0()
+{
+    TemporaryConfigFolder folder;
+    QPointer<QWidget> window = Demarr::Main({});
+    QVERIFY(window);
+    QTimer::singleShot(50, window, &QWidget::close);
     QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(window.isNull());

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "RegistryApi.h"
+
+#include <QDialog>
+#include <QPixmap>
+
+#include <array>
+
+class QLabel;
+
+// The About box: product name, version, description, registered user, legal
+// notice, and the links to the maker's web site and support address. Shown
+// modally; it changes nothing.
+class FrmAbout : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit FrmAbout(registry::RegistryApi &registryApi = registry::platformRegistry(), QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    QLabel *addLabel(const QString &name, const QString &text, const QRect &twips);
+    void addLine(int index, const QColor &colour, const QRect &twips);
+    std::array<QLabel *, 2> addLink(const QString &name, const QString &caption, const QString &address,
+                                    const QRect &captionTwips, const QRect &addressTwips);
+    void Form_Load();
+    QString GetRegisteredUser() const;
+    void lblWeb_Click(int index);
+    void lblMail_Click(int index);
+
+    registry::RegistryApi &registryApi;
+    QPixmap picture;
+    QLabel *lblTitle = nullptr;
+    QLabel *lblVersion = nullptr;
+    QLabel *lblDescription = nullptr;
+    QLabel *lblUser = nullptr;
+    QLabel *lblDisclaimer = nullptr;
+    std::array<QLabel *, 2> lblWeb{};
+    std::array<QLabel *, 2> lblMail{};
+};

@@ -1,0 +1,587 @@
+#include "RegCommand.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <string_view>
+
+namespace {
+
+using registry::Key;
+using registry::RegistryApi;
+using registry::Result;
+using Args = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int RegistryFailure = 1;
+constexpr int UsageFailure = 2;
+
+// Why a command stopped: the line for stderr and the exit status.
+struct CommandError
+{
+    int status;
+    std::string message;
+};
+
+[[noreturn]] void usageError(std::string message)
+{
+    throw CommandError{UsageFailure, std::move(message)};
+}
+
+[[noreturn]] void registryError(std::string message)
+{
+    throw CommandError{RegistryFailure, std::move(message)};
+}
+
+std::string resultText(Result result)
+{
+    switch (result) {
+    case registry::FileNotFound:
+        return "not found";
+    case registry::AccessDenied:
+        return "access refused";
+    case registry::InvalidHandle:
+        return "invalid key handle";
+    case registry::InvalidData:
+        return "invalid data";
+    case registry::InvalidParameter:
+        return "invalid name or parameter";
+    case registry::BadDatabase:
+        return "the registry store cannot be read";
+    case registry::CantWrite:
+        return "the registry store cannot be written";
+    case registry::KeyDeleted:
+        return "the key was deleted meanwhile";
+    default:
+        return "error " + std::to_string(result);
+    }
+}
+
+void check(Result result, const std::string &what)
+{
+    if (result != registry::Success)
+        registryError(what + ": " + resultText(result));
+}
+
+std::string quoted(const std::string &text)
+{
+    return '"' + text + '"';
+}
+
+std::string valueLabel(const std::string &name)
+{
+    return name.empty() ? "the unnamed value" : "value " + quoted(name);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+        return upper(x) == upper(y);
+    });
+}
+
+// ---- keys
+
+struct KeyPath
+{
+    Key root;
+    std::string path; // below the root; empty for the root itself
+    std::string text; // as given on the command line
+};
+
+struct RootName
+{
+    std::string_view name;
+    registry::RootKey key;
+};
+
+constexpr RootName rootNames[] = {
+    {"HKEY_CLASSES_ROOT", registry::ClassesRoot}, {"HKCR", registry::ClassesRoot},
+    {"HKEY_CURRENT_USER", registry::CurrentUser}, {"HKCU", registry::CurrentUser},
+    {"HKEY_LOCAL_MACHINE", registry::LocalMachine}, {"HKLM", registry::LocalMachine},
+    {"HKEY_USERS", registry::Users},              {"HKU", registry::Users},
+};
+
+KeyPath parseKey(const std::string &text)
+{
+    const auto separator = text.find('\\');
+    const std::string root = text.substr(0, separator);
+    const std::string path = separator == std::string::npos ? std::string() : text.substr(separator + 1);
+    for (const auto &[name, key] : rootNames) {
+        if (equalsIgnoringCase(root, name))
+            return {key, path, text};
+    }
+    usageError("bad root key " + quoted(root) +
+               ": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKCR, HKCU, "
+               "HKLM or HKU");
+}
+
+// A key opened (or created) for the command, closed when done.
+class OpenKey
+{
+public:
+    enum class Mode { Open, Create };
+
+    OpenKey(RegistryApi &api, const KeyPath &key, std::uint32_t access, Mode mode = Mode::Open)
+        : m_api(api)
+    {
+        if (mode == Mode::Open)
+            check(api.openKey(key.root, key.path, access, &m_key), "cannot open " + key.text);
+        else
+            check(api.createKey(key.root, key.path, access, &m_key), "cannot create " + key.text);
+    }
+    OpenKey(const OpenKey &) = delete;
+    OpenKey &operator=(const OpenKey &) = delete;
+    ~OpenKey() { m_api.closeKey(m_key); }
+
+    Key get() const { return m_key; }
+
+private:
+    RegistryApi &m_api;
+    Key m_key = 0;
+};
+
+// The names an enumeration call gives, index after index; fetch(index,
+// buffer, name) gives MoreData when the name does not fit the buffer.
+template <typename Fetch>
+Args enumerateNames(Fetch fetch, const std::string &where)
+{
+    Args names;
+    std::vector<char> buffer(256);
+    for (std::uint32_t index = 0;;) {
+        std::string name;
+        const Result result = fetch(index, buffer, name);
+        if (result == registry::NoMoreItems)
+            return names;
+        if (result == registry::MoreData) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        check(result, "cannot list " + where);
+        names.push_back(std::move(name));
+        ++index;
+    }
+}
+
+Args subKeyNames(RegistryApi &api, Key key, const std::string &where)
+{
+    return enumerateNames(
+        [&](std::uint32_t index, std::vector<char> &buffer, std::string &name) {
+            const Result result = api.enumKey(key, index, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+            name.assign(buffer.data(), std::ranges::find(buffer, '\0') - buffer.begin());
+            return result;
+        },
+        where);
+}
+
+Args valueNames(RegistryApi &api, Key key, const std::string &where)
+{
+    return enumerateNames(
+        [&](std::uint32_t index, std::vector<char> &buffer, std::string &name) {
+            auto length = static_cast<std::uint32_t>(buffer.size());
+            const Result result = api.enumValue(key, index, buffer.data(), &length, nullptr, nullptr, nullptr);
+            name.assign(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+            return result;
+        },
+        where);
+}
+
+// ---- value types
+
+struct TypeName
+{
+    std::string_view name;
+    registry::ValueType type;
+};
+
+constexpr TypeName typeNames[] = {
+    {"REG_NONE", registry::RegNone},
+    {"REG_SZ", registry::RegSz},
+    {"REG_EXPAND_SZ", registry::RegExpandSz},
+    {"REG_BINARY", registry::RegBinary},
+    {"REG_DWORD", registry::RegDword},
+    {"REG_DWORD_BIG_ENDIAN", registry::RegDwordBigEndian},
+    {"REG_LINK", registry::RegLink},
+    {"REG_MULTI_SZ", registry::RegMultiSz},
+};
+
+// The type's name, or its number when it has none here.
+std::string typeName(std::uint32_t type)
+{
+    const auto found = std::ranges::find(typeNames, type, &TypeName::type);
+    return found == std::end(typeNames) ? std::to_string(type) : std::string(found->name);
+}
+
+registry::ValueType parseType(const std::string &text)
+{
+    const auto found =
+        std::ranges::find_if(typeNames, [&](const TypeName &type) { return equalsIgnoringCase(text, type.name); });
+    if (found == std::end(typeNames) || found->type == registry::RegLink)
+        usageError("bad type " + quoted(text) +
+                   ": expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, REG_BINARY "
+                   "or REG_NONE");
+    return found->type;
+}
+
+// ---- data, from the registry's bytes to lines of text and back
+
+std::string hexText(const Bytes &bytes)
+{
+    std::ostringstream text;
+    text << std::hex << std::setfill('0');
+    for (const std::uint8_t byte : bytes)
+        text << std::setw(2) << static_cast<unsigned>(byte);
+    return text.str();
+}
+
+Bytes parseHex(const std::string &text)
+{
+    if (text.size() % 2 != 0)
+        usageError("bad hex data " + quoted(text) + ": odd number of digits");
+    Bytes bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        std::uint8_t byte = 0;
+        const char *last = text.data() + i + 2;
+        const auto [end, error] = std::from_chars(text.data() + i, last, byte, 16);
+        if (error != std::errc() || end != last)
+            usageError("bad hex data " + quoted(text) + ": expected hexadecimal digits");
+        bytes.push_back(byte);
+    }
+    return bytes;
+}
+
+// Decimal (negative allowed) or 0x hexadecimal, in 32 bits.
+std::uint32_t parseDword(const std::string &text)
+{
+    std::string_view digits = text;
+    const bool negative = digits.starts_with('-');
+    if (negative)
+        digits.remove_prefix(1);
+    const bool hex = !negative && (digits.starts_with("0x") || digits.starts_with("0X"));
+    if (hex)
+        digits.remove_prefix(2);
+    std::uint64_t magnitude = 0;
+    const char *last = digits.data() + digits.size();
+    const auto [end, error] = std::from_chars(digits.data(), last, magnitude, hex ? 16 : 10);
+    if (digits.empty() || end != last)
+        usageError("bad number " + quoted(text) + ": expected a decimal or 0x hexadecimal number");
+    const std::uint64_t limit = negative ? 0x80000000u : 0xFFFFFFFFu;
+    if (error == std::errc::result_out_of_range || magnitude > limit)
+        usageError("number out of range " + quoted(text) + ": expected -2147483648 to 4294967295");
+    return static_cast<std::uint32_t>(negative ? 0 - magnitude : magnitude);
+}
+
+Bytes dwordBytes(std::uint32_t number, bool bigEndian)
+{
+    Bytes bytes;
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<std::uint8_t>(number >> shift));
+    if (bigEndian)
+        std::ranges::reverse(bytes);
+    return bytes;
+}
+
+std::uint32_t dwordNumber(Bytes bytes, bool bigEndian)
+{
+    if (bigEndian)
+        std::ranges::reverse(bytes);
+    std::uint32_t number = 0;
+    for (int i = 3; i >= 0; --i)
+        number = number << 8 | bytes[static_cast<std::size_t>(i)];
+    return number;
+}
+
+// A text without the terminator the registry stores it with.
+std::string textOf(const Bytes &bytes)
+{
+    std::string text(bytes.begin(), bytes.end());
+    if (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
+}
+
+// A REG_MULTI_SZ's items: each ends with a zero, an empty one ends the list.
+Args multiTextItems(const Bytes &bytes)
+{
+    const std::string text(bytes.begin(), bytes.end());
+    Args items;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\0', start), text.size());
+        if (end == start)
+            break;
+        items.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+struct Value
+{
+    std::uint32_t type = registry::RegNone;
+    Bytes data;
+};
+
+// The value's data as `get` prints it, line by line.
+Args dataLines(const Value &value)
+{
+    switch (value.type) {
+    case registry::RegSz:
+    case registry::RegExpandSz:
+        return {textOf(value.data)};
+    case registry::RegMultiSz:
+        return multiTextItems(value.data);
+    case registry::RegDword:
+    case registry::RegDwordBigEndian:
+        if (value.data.size() == 4)
+            return {std::to_string(dwordNumber(value.data, value.type == registry::RegDwordBigEndian))};
+        break;
+    default:
+        break;
+    }
+    return {hexText(value.data)};
+}
+
+const std::string &singleData(const Args &data, registry::ValueType type)
+{
+    if (data.size() != 1)
+        usageError("wrong argument count: " + typeName(type) + " takes one DATA");
+    return data.front();
+}
+
+Bytes terminated(const std::string &text)
+{
+    Bytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+Bytes multiTextBytes(const Args &items)
+{
+    Bytes bytes;
+    for (const std::string &item : items) {
+        if (item.empty())
+            usageError("bad data: a REG_MULTI_SZ item cannot be empty");
+        const Bytes itemBytes = terminated(item);
+        bytes.insert(bytes.end(), itemBytes.begin(), itemBytes.end());
+    }
+    bytes.push_back(0);
+    return bytes;
+}
+
+// The bytes the registry stores for the DATA arguments of a `set`.
+Bytes encodeData(registry::ValueType type, const Args &data)
+{
+    switch (type) {
+    case registry::RegSz:
+    case registry::RegExpandSz:
+        return terminated(singleData(data, type));
+    case registry::RegMultiSz:
+        return multiTextBytes(data);
+    case registry::RegDword:
+    case registry::RegDwordBigEndian:
+        return dwordBytes(parseDword(singleData(data, type)), type == registry::RegDwordBigEndian);
+    default:
+        return parseHex(singleData(data, type));
+    }
+}
+
+Value readValue(RegistryApi &api, Key key, const std::string &name, const std::string &where)
+{
+    Value value;
+    value.data.resize(256);
+    for (;;) {
+        auto size = static_cast<std::uint32_t>(value.data.size());
+        const Result result = api.queryValue(key, name, &value.type, value.data.data(), &size);
+        if (result != registry::MoreData) {
+            check(result, "cannot read " + valueLabel(name) + " in " + where);
+            value.data.resize(size);
+            return value;
+        }
+        value.data.resize(std::max<std::size_t>(size, value.data.size() * 2));
+    }
+}
+
+// One line of `list`: tabs separate the fields and the REG_MULTI_SZ items.
+std::string escaped(const std::string &text)
+{
+    std::string result;
+    for (const char c : text) {
+        switch (c) {
+        case '\t':
+            result += "\\t";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\0':
+            result += "\\0";
+            break;
+        default:
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::string listLine(const std::string &name, const Value &value)
+{
+    std::string line = escaped(name) + '\t' + typeName(value.type) + '\t';
+    const Args data = dataLines(value);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        line += (i == 0 ? "" : "\t") + escaped(data[i]);
+    return line + '\n';
+}
+
+// ---- commands
+
+void listKey(RegistryApi &api, const Args &args, std::ostream &out)
+{
+    const KeyPath path = parseKey(args[0]);
+    const OpenKey key(api, path, registry::QueryValue | registry::EnumerateSubKeys);
+    std::string text;
+    for (const std::string &name : subKeyNames(api, key.get(), path.text))
+        text += escaped(name) + "\\\n";
+    for (const std::string &name : valueNames(api, key.get(), path.text))
+        text += listLine(name, readValue(api, key.get(), name, path.text));
+    out << text;
+}
+
+void getValue(RegistryApi &api, const Args &args, std::ostream &out)
+{
+    const KeyPath path = parseKey(args[0]);
+    const OpenKey key(api, path, registry::QueryValue);
+    std::string text;
+    for (const std::string &line : dataLines(readValue(api, key.get(), args[1], path.text)))
+        text += line + '\n';
+    out << text;
+}
+
+void setValue(RegistryApi &api, const Args &args, std::ostream &)
+{
+    const KeyPath path = parseKey(args[0]);
+    const std::string &name = args[1];
+    const registry::ValueType type = parseType(args[2]);
+    const Bytes data = encodeData(type, Args(args.begin() + 3, args.end()));
+    const OpenKey key(api, path, registry::SetValue, OpenKey::Mode::Create);
+    check(api.setValue(key.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())),
+          "cannot write " + valueLabel(name) + " in " + path.text);
+}
+
+void deleteValue(RegistryApi &api, const Args &args, std::ostream &)
+{
+    const KeyPath path = parseKey(args[0]);
+    const OpenKey key(api, path, registry::SetValue);
+    check(api.deleteValue(key.get(), args[1]), "cannot delete " + valueLabel(args[1]) + " in " + path.text);
+}
+
+void refuseKeyWithSubKeys(RegistryApi &api, const KeyPath &path)
+{
+    const OpenKey key(api, path, registry::QueryValue);
+    registry::KeyInfo info;
+    check(api.queryInfoKey(key.get(), &info), "cannot delete " + path.text);
+    if (info.subKeys > 0)
+        registryError("cannot delete " + path.text + ": it has subkeys");
+}
+
+void deleteKey(RegistryApi &api, const Args &args, std::ostream &)
+{
+    const KeyPath path = parseKey(args[0]);
+    if (path.path.empty())
+        usageError("cannot delete the root key " + path.text);
+    refuseKeyWithSubKeys(api, path);
+    check(api.deleteKey(path.root, path.path), "cannot delete " + path.text);
+}
+
+struct Command
+{
+    std::string_view name;
+    std::string_view arguments;
+    std::string_view description;
+    std::size_t minimum;
+    std::size_t maximum;
+    void (*run)(RegistryApi &, const Args &, std::ostream &);
+};
+
+constexpr std::size_t Unlimited = static_cast<std::size_t>(-1);
+
+constexpr Command commands[] = {
+    {"list", "KEY", "subkeys (NAME\\), then values (NAME<tab>TYPE<tab>DATA)", 1, 1, listKey},
+    {"get", "KEY NAME", "the value's data", 2, 2, getValue},
+    {"set", "KEY NAME TYPE DATA...", "writes the value, creating the key", 3, Unlimited, setValue},
+    {"delete-value", "KEY NAME", "deletes the value", 2, 2, deleteValue},
+    {"delete-key", "KEY", "deletes the key, which must have no subkeys", 1, 1, deleteKey},
+};
+
+constexpr std::string_view helpNotes = R"(
+KEY    ROOT\path\to\key, ROOT one of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,
+       HKEY_LOCAL_MACHINE, HKEY_USERS or HKCR, HKCU, HKLM, HKU, in any case.
+NAME   the value's name; "" is the key's unnamed value, which list shows
+       with an empty NAME field.
+TYPE   REG_SZ, REG_EXPAND_SZ    DATA is the text
+       REG_MULTI_SZ             one DATA per item, none for an empty list
+       REG_DWORD, REG_DWORD_BIG_ENDIAN
+                                decimal or 0x hexadecimal, -2147483648 to 4294967295
+       REG_BINARY, REG_NONE     hexadecimal bytes, e.g. 01ff ("" for none)
+
+get prints texts as they are (REG_EXPAND_SZ unexpanded), REG_MULTI_SZ items
+one per line, dwords in unsigned decimal, other data as hexadecimal bytes.
+list keeps each value on one line: it separates REG_MULTI_SZ items with tabs
+and shows tabs, line breaks and zero characters inside texts as \t, \n, \r
+and \0.
+
+The registry is the system's on Windows; elsewhere the store file
+$RENVOLIA_REGISTRY, else $XDG_DATA_HOME/renvolia/registry.sqlite.
+Exit status: 0 done, 1 registry error, 2 bad command line.
+)";
+
+void printHelp(std::ostream &out)
+{
+    std::ostringstream text;
+    text << "usage: renvolia-reg COMMAND ARGUMENTS\n";
+    for (const Command &command : commands) {
+        const std::string usage = std::string(command.name) + ' ' + std::string(command.arguments);
+        text << "  " << std::left << std::setw(34) << usage << command.description << '\n';
+    }
+    text << "  " << std::setw(34) << "--help" << "this text\n" << helpNotes;
+    out << text.str();
+}
+
+const Command &findCommand(const std::string &name)
+{
+    const auto found = std::ranges::find(commands, name, &Command::name);
+    if (found == std::end(commands))
+        usageError("unknown command " + quoted(name) + "; see renvolia-reg --help");
+    return *found;
+}
+
+} // namespace
+
+int runRegCommand(const std::vector<std::string> &args, registry::RegistryApi &api, std::ostream &out,
+                  std::ostream &err)
+{
+    try {
+        if (args.empty())
+            usageError("no command; see renvolia-reg --help");
+        if (args.front() == "--help" || args.front() == "-h") {
+            printHelp(out);
+            return 0;
+        }
+        const Command &command = findCommand(args.front());
+        const Args operands(args.begin() + 1, args.end());
+        if (operands.size() < command.minimum || operands.size() > command.maximum)
+            usageError("wrong argument count: " + std::string(command.name) + " takes " +
+                       std::string(command.arguments));
+        command.run(api, operands, out);
+        return 0;
+    } catch (const CommandError &error) {
+        err << "renvolia-reg: " << error.message << '\n';
+        return error.status;
+    }
+}

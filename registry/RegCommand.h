@@ -1,0 +1,14 @@
+#pragma once
+
+#include "RegistryApi.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// renvolia-reg: reads and writes the registry from the command line. args are
+// the arguments after the program's name, in the system's text encoding, as
+// the registry takes them. Prints results on out, one line per failure on err;
+// gives the exit status (0 done, 1 registry error, 2 bad command line).
+int runRegCommand(const std::vector<std::string> &args, registry::RegistryApi &api, std::ostream &out,
+                  std::ostream &err);

@@ -1,0 +1,1056 @@
+#include "SqliteRegistry.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace registry {
+
+namespace {
+
+// The roots are the first rows of the keys table, in RootKey order.
+constexpr std::int64_t rootRows = 4;
+constexpr int busyTimeoutMilliseconds = 10000;
+// Past this, the cache is dropped and fills again with the keys in use.
+constexpr std::size_t cacheBudgetBytes = std::size_t{32} << 20;
+// Marks our files, so that another program's database is left alone.
+constexpr std::int64_t applicationId = 0x52564C41;
+constexpr std::uint32_t allAccess = 0xFFFFFFFFu;
+// Reads this close together share one look at the store: looking costs a
+// read transaction, two locks and a stat. No other process can commit and
+// make it known to a caller in less.
+constexpr std::chrono::microseconds sharedLook{10};
+
+// Writes committed by any store object of this process, so that the others
+// look at the store again before their next call.
+std::atomic<std::uint64_t> processWrites{0};
+
+constexpr const char *schemaSql = R"(
+CREATE TABLE keys(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    parent INTEGER REFERENCES keys(id),
+    name TEXT NOT NULL,
+    folded TEXT NOT NULL,
+    UNIQUE(parent, folded));
+CREATE TABLE vals(
+    id INTEGER PRIMARY KEY,
+    key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,
+    name TEXT NOT NULL,
+    folded TEXT NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    UNIQUE(key, folded));
+INSERT INTO keys(id, parent, name, folded) VALUES
+    (1, NULL, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT'),
+    (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'),
+    (3, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),
+    (4, NULL, 'HKEY_USERS', 'HKEY_USERS');
+)";
+
+constexpr const char *dataVersionSql = "PRAGMA data_version";
+constexpr const char *beginWriteSql = "BEGIN IMMEDIATE";
+constexpr const char *commitSql = "COMMIT";
+constexpr const char *applicationIdSql = "PRAGMA application_id";
+const std::string markStoreSql = "PRAGMA application_id = " + std::to_string(applicationId);
+constexpr const char *tableCountSql = "SELECT count(*) FROM sqlite_schema";
+// Whether the key exists, its subkeys and its values, in one statement so
+// that they come from the same state of the store.
+constexpr const char *loadKeySql = "SELECT 0, id, NULL, NULL, NULL, NULL FROM keys WHERE id = ?1 "
+                                   "UNION ALL SELECT 1, id, name, folded, NULL, NULL FROM keys WHERE parent = ?1 "
+                                   "UNION ALL SELECT 2, id, name, folded, type, data FROM vals WHERE key = ?1";
+constexpr const char *keyExistsSql = "SELECT 1 FROM keys WHERE id = ?1";
+constexpr const char *childIdSql = "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2";
+constexpr const char *insertKeySql = "INSERT INTO keys(parent, name, folded) VALUES(?1, ?2, ?3) RETURNING id";
+constexpr const char *hasSubKeysSql = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
+constexpr const char *deleteKeySql = "DELETE FROM keys WHERE id = ?1";
+// A value written again keeps its row, so its place and its name as first written.
+constexpr const char *setValueSql = "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                                    "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data";
+constexpr const char *deleteValueSql = "DELETE FROM vals WHERE key = ?1 AND folded = ?2 RETURNING id";
+
+// Saving: run on the new file's connection, with the store attached as "source".
+constexpr const char *attachSourceSql = "ATTACH DATABASE ?1 AS source";
+constexpr const char *sourceKeyExistsSql = "SELECT 1 FROM source.keys WHERE id = ?1";
+// The key and every key below it.
+constexpr const char *markSubtreeSql = R"(
+CREATE TEMP TABLE subtree AS
+WITH RECURSIVE below(id) AS (
+    SELECT ?1
+    UNION ALL SELECT k.id FROM source.keys AS k JOIN below ON k.parent = below.id)
+SELECT id FROM below)";
+// The subtree and the key's ancestors below the root, parents first.
+constexpr const char *copyKeysSql = R"(
+WITH RECURSIVE ancestors(id) AS (
+    SELECT parent FROM source.keys WHERE id = ?1
+    UNION ALL SELECT k.parent FROM source.keys AS k JOIN ancestors ON k.id = ancestors.id)
+INSERT INTO main.keys(id, parent, name, folded)
+SELECT id, parent, name, folded FROM source.keys
+WHERE parent IS NOT NULL AND (id IN temp.subtree OR id IN ancestors)
+ORDER BY id)";
+// The values of the subtree only, in creation order.
+constexpr const char *copyValuesSql = R"(
+INSERT INTO main.vals(id, key, name, folded, type, data)
+SELECT id, key, name, folded, type, data FROM source.vals
+WHERE key IN temp.subtree
+ORDER BY id)";
+
+// Anything that stops the store from answering: the call gives its error code.
+class StoreFailure : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Small ASCII letters and the Latin-1 ones (à-þ but ÷) in UTF-8 to capitals,
+// which keeps the length in bytes and the separators where they were.
+void appendFolded(std::string &out, std::string_view name)
+{
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c >= 'a' && c <= 'z') {
+            out += static_cast<char>(c - 0x20);
+        } else if (c == 0xC3 && i + 1 < name.size()) {
+            const auto next = static_cast<unsigned char>(name[++i]);
+            const bool smallLetter = next >= 0xA0 && next <= 0xBE && next != 0xB7;
+            out += static_cast<char>(c);
+            out += static_cast<char>(smallLetter ? next - 0x20 : next);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+std::string folded(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    appendFolded(out, name);
+    return out;
+}
+
+std::size_t codePoints(std::string_view utf8)
+{
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// Text as the platform's calls see it: up to the first zero character.
+std::string_view cText(const std::string &text)
+{
+    return std::string_view(text.c_str());
+}
+
+// The path with one trailing separator dropped; none when a component is empty.
+std::optional<std::string_view> keyPath(const std::string &subKey)
+{
+    std::string_view path = cText(subKey);
+    if (path.size() > 1 && path.back() == '\\')
+        path.remove_suffix(1);
+    const bool emptyComponent = !path.empty()
+        && (path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string_view::npos);
+    if (emptyComponent)
+        return std::nullopt;
+    return path;
+}
+
+std::vector<std::string_view> components(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t begin = 0; begin < path.size();) {
+        const std::size_t end = std::min(path.find('\\', begin), path.size());
+        parts.push_back(path.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    return parts;
+}
+
+bool namesFit(std::string_view path)
+{
+    const auto parts = components(path);
+    return std::all_of(parts.begin(), parts.end(),
+                       [](std::string_view name) { return codePoints(name) <= MaxKeyNameLength; });
+}
+
+std::optional<std::int64_t> rootRow(Key key)
+{
+    if (key < ClassesRoot || key > Users)
+        return std::nullopt;
+    return key - ClassesRoot + 1;
+}
+
+bool isRootRow(std::int64_t id)
+{
+    return id >= 1 && id <= rootRows;
+}
+
+std::uint32_t byteCount(std::size_t size)
+{
+    return static_cast<std::uint32_t>(size);
+}
+
+Result copyName(std::string_view name, char *buffer, std::uint32_t size)
+{
+    if (name.size() >= size)
+        return MoreData;
+    std::copy(name.begin(), name.end(), buffer);
+    buffer[name.size()] = '\0';
+    return Success;
+}
+
+std::string environment(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string homeFolder()
+{
+    if (std::string home = environment("HOME"); !home.empty())
+        return home;
+    const passwd *user = getpwuid(getuid());
+    return user && user->pw_dir ? user->pw_dir : "";
+}
+
+const char *variable(std::string_view name)
+{
+    return name.empty() ? nullptr : std::getenv(std::string(name).c_str());
+}
+
+// %NAME% replaced by the variable's value; an unknown name or a lone % stays
+// as written, and scanning resumes just after that %.
+std::string expandVariables(std::string_view text)
+{
+    std::string out;
+    std::size_t next = 0;
+    while (next < text.size()) {
+        const std::size_t open = text.find('%', next);
+        out.append(text.substr(next, open - next));
+        if (open == std::string_view::npos)
+            break;
+        const std::size_t close = text.find('%', open + 1);
+        const char *value = close == std::string_view::npos ? nullptr : variable(text.substr(open + 1, close - open - 1));
+        if (value) {
+            out += value;
+            next = close + 1;
+        } else {
+            out += '%';
+            next = open + 1;
+        }
+    }
+    return out;
+}
+
+Result createNewFile(const std::string &file)
+{
+    const int descriptor = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0)
+        return errno == EEXIST ? AlreadyExists : CantWrite;
+    ::close(descriptor);
+    return Success;
+}
+
+void removeStoreFiles(const std::string &file)
+{
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        std::remove((file + suffix).c_str());
+}
+
+} // namespace
+
+namespace store {
+
+// A prepared statement, kept for the connection's life.
+class Statement
+{
+public:
+    Statement(sqlite3 *database, const char *sql)
+    {
+        if (sqlite3_prepare_v3(database, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr) != SQLITE_OK)
+            throw StoreFailure(sqlite3_errmsg(database));
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt *get() const { return m_statement; }
+
+private:
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+// One run of a prepared statement; leaving the scope resets it for the next.
+class Query
+{
+public:
+    explicit Query(sqlite3_stmt *statement)
+        : m_statement(statement)
+    {
+    }
+    ~Query() { sqlite3_reset(m_statement); }
+    Query(const Query &) = delete;
+    Query &operator=(const Query &) = delete;
+
+    Query &bind(int index, std::int64_t value) { return check(sqlite3_bind_int64(m_statement, index, value)); }
+    Query &bind(int index, std::string_view text)
+    {
+        return check(sqlite3_bind_text64(m_statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
+    }
+    Query &bindBytes(int index, const std::uint8_t *data, std::uint32_t size)
+    {
+        static constexpr std::uint8_t nothing = 0;
+        return check(sqlite3_bind_blob64(m_statement, index, size ? data : &nothing, size, SQLITE_TRANSIENT));
+    }
+
+    bool next()
+    {
+        const int status = sqlite3_step(m_statement);
+        if (status == SQLITE_ROW)
+            return true;
+        if (status != SQLITE_DONE)
+            throw StoreFailure(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+        return false;
+    }
+    void run()
+    {
+        while (next()) {
+        }
+    }
+
+    std::int64_t integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    std::string text(int column) const
+    {
+        const auto *characters = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+        return characters ? std::string(characters, static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)))
+                          : std::string();
+    }
+    std::vector<std::uint8_t> bytes(int column) const
+    {
+        const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(m_statement, column));
+        return data ? std::vector<std::uint8_t>(data, data + sqlite3_column_bytes(m_statement, column))
+                    : std::vector<std::uint8_t>();
+    }
+
+private:
+    Query &check(int status)
+    {
+        if (status != SQLITE_OK)
+            throw StoreFailure(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+        return *this;
+    }
+
+    sqlite3_stmt *m_statement;
+};
+
+// An open store file, set up for durable writes shared with other processes.
+class Connection
+{
+public:
+    explicit Connection(const std::string &file)
+    {
+        sqlite3 *database = nullptr;
+        const int status = sqlite3_open_v2(file.c_str(), &database,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        m_database.reset(database);
+        if (status != SQLITE_OK)
+            throw StoreFailure(database ? sqlite3_errmsg(database) : "out of memory");
+        sqlite3_busy_timeout(database, busyTimeoutMilliseconds);
+        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL");
+        if (!isStore())
+            createSchema();
+        useWriteAheadLog();
+    }
+
+    Query query(const char *sql)
+    {
+        const auto known = std::find_if(m_statements.begin(), m_statements.end(),
+                                        [sql](const auto &statement) { return statement.first == sql; });
+        if (known != m_statements.end())
+            return Query(known->second->get());
+        m_statements.emplace_back(sql, std::make_unique<Statement>(m_database.get(), sql));
+        return Query(m_statements.back().second->get());
+    }
+
+    void execute(const char *sql)
+    {
+        if (sqlite3_exec(m_database.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw StoreFailure(sqlite3_errmsg(m_database.get()));
+    }
+
+    // Leaves the transaction in progress, if any, without throwing.
+    void rollBack() noexcept
+    {
+        if (!sqlite3_get_autocommit(m_database.get()))
+            sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+
+    std::int64_t changes() const { return sqlite3_total_changes64(m_database.get()); }
+
+private:
+    struct Close
+    {
+        void operator()(sqlite3 *database) const { sqlite3_close_v2(database); }
+    };
+
+    bool isStore()
+    {
+        Query id = query(applicationIdSql);
+        return id.next() && id.integer(0) == applicationId;
+    }
+
+    // Switching needs the file to itself, and SQLite does not wait for that
+    // while another process opens the new store too: try again meanwhile.
+    void useWriteAheadLog()
+    {
+        int status = SQLITE_BUSY;
+        for (int attempt = 0; status == SQLITE_BUSY && attempt < busyTimeoutMilliseconds; ++attempt) {
+            status = sqlite3_exec(m_database.get(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+            if (status == SQLITE_BUSY)
+                sqlite3_sleep(1);
+        }
+        if (status != SQLITE_OK)
+            throw StoreFailure(sqlite3_errmsg(m_database.get()));
+    }
+
+    // An empty file becomes a store; a database of something else is refused.
+    void createSchema()
+    {
+        execute(beginWriteSql);
+        try {
+            if (!isStore()) {
+                Query tables = query(tableCountSql);
+                if (!tables.next() || tables.integer(0) != 0)
+                    throw StoreFailure("not a registry store");
+                execute(schemaSql);
+                execute(markStoreSql.c_str());
+            }
+            execute(commitSql);
+        } catch (...) {
+            rollBack();
+            throw;
+        }
+    }
+
+    std::unique_ptr<sqlite3, Close> m_database;
+    std::vector<std::pair<const char *, std::unique_ptr<Statement>>> m_statements;
+};
+
+// A write transaction, taken at once and rolled back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection)
+        : m_connection(connection)
+    {
+        m_connection.query(beginWriteSql).run();
+    }
+    ~Transaction()
+    {
+        if (!m_committed)
+            m_connection.rollBack();
+    }
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    void commit()
+    {
+        m_connection.query(commitSql).run();
+        m_committed = true;
+    }
+
+private:
+    Connection &m_connection;
+    bool m_committed = false;
+};
+
+struct SubKey
+{
+    std::string name;
+    std::string folded;
+    std::int64_t id;
+};
+
+struct Value
+{
+    std::string name;
+    std::string folded;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+    std::int64_t id;
+};
+
+// A key as loaded from the store: subkeys in enumeration order, values in
+// creation order.
+struct Node
+{
+    std::vector<SubKey> subKeys;
+    std::vector<Value> values;
+    std::vector<std::uint32_t> valuesByName; // indexes into values
+    KeyInfo info;
+
+    const SubKey *subKey(std::string_view foldedName) const
+    {
+        const auto found = std::lower_bound(subKeys.begin(), subKeys.end(), foldedName,
+                                            [](const SubKey &key, std::string_view name) { return key.folded < name; });
+        return found != subKeys.end() && found->folded == foldedName ? &*found : nullptr;
+    }
+
+    const Value *value(std::string_view foldedName) const
+    {
+        const auto found = std::lower_bound(
+            valuesByName.begin(), valuesByName.end(), foldedName,
+            [this](std::uint32_t index, std::string_view name) { return values[index].folded < name; });
+        return found != valuesByName.end() && values[*found].folded == foldedName ? &values[*found] : nullptr;
+    }
+
+    std::size_t bytes() const
+    {
+        std::size_t total = sizeof(Node);
+        for (const SubKey &key : subKeys)
+            total += sizeof key + key.name.capacity() + key.folded.capacity();
+        for (const Value &value : values)
+            total += sizeof value + value.name.capacity() + value.folded.capacity() + value.data.capacity()
+                + sizeof(std::uint32_t);
+        return total;
+    }
+};
+
+void arrange(Node &node)
+{
+    std::sort(node.subKeys.begin(), node.subKeys.end(),
+              [](const SubKey &a, const SubKey &b) { return a.folded < b.folded; });
+    std::sort(node.values.begin(), node.values.end(), [](const Value &a, const Value &b) { return a.id < b.id; });
+    node.valuesByName.resize(node.values.size());
+    for (std::uint32_t i = 0; i < node.valuesByName.size(); ++i)
+        node.valuesByName[i] = i;
+    std::sort(node.valuesByName.begin(), node.valuesByName.end(),
+              [&node](std::uint32_t a, std::uint32_t b) { return node.values[a].folded < node.values[b].folded; });
+
+    KeyInfo &info = node.info;
+    info.subKeys = byteCount(node.subKeys.size());
+    info.values = byteCount(node.values.size());
+    for (const SubKey &key : node.subKeys)
+        info.maxSubKeyLength = std::max(info.maxSubKeyLength, byteCount(key.name.size()));
+    for (const Value &value : node.values) {
+        info.maxValueNameLength = std::max(info.maxValueNameLength, byteCount(value.name.size()));
+        info.maxValueLength = std::max(info.maxValueLength, byteCount(value.data.size()));
+    }
+}
+
+// The key's contents, or none when the key does not exist.
+std::optional<Node> load(Connection &connection, std::int64_t id)
+{
+    Query rows = connection.query(loadKeySql);
+    rows.bind(1, id);
+    bool found = false;
+    Node node;
+    while (rows.next()) {
+        switch (rows.integer(0)) {
+        case 0:
+            found = true;
+            break;
+        case 1:
+            node.subKeys.push_back({rows.text(2), rows.text(3), rows.integer(1)});
+            break;
+        default:
+            node.values.push_back(
+                {rows.text(2), rows.text(3), static_cast<std::uint32_t>(rows.integer(4)), rows.bytes(5), rows.integer(1)});
+            break;
+        }
+    }
+    if (!found)
+        return std::nullopt;
+    arrange(node);
+    return node;
+}
+
+// A key found by its path, with its contents once they are loaded.
+struct KeyEntry
+{
+    std::int64_t id;
+    const Node *node;
+};
+
+struct TextHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// What was read since the store last changed: keys' contents by id, and keys
+// by (base key, folded path).
+class Cache
+{
+public:
+    const Node *node(std::int64_t id) const
+    {
+        const auto found = m_nodes.find(id);
+        return found == m_nodes.end() ? nullptr : &found->second;
+    }
+
+    const Node &keep(std::int64_t id, Node node)
+    {
+        m_bytes += node.bytes();
+        return m_nodes.emplace(id, std::move(node)).first->second;
+    }
+
+    KeyEntry *key(std::string_view path)
+    {
+        const auto found = m_keys.find(path);
+        return found == m_keys.end() ? nullptr : &found->second;
+    }
+
+    KeyEntry &keepKey(std::string_view path, std::int64_t id)
+    {
+        const auto [entry, added] = m_keys.try_emplace(std::string(path), KeyEntry{id, nullptr});
+        if (added)
+            m_bytes += path.size() + sizeof(std::string) + sizeof(KeyEntry);
+        return entry->second;
+    }
+
+    void clear()
+    {
+        m_nodes.clear();
+        m_keys.clear();
+        m_bytes = 0;
+        ++m_generation;
+    }
+
+    bool overBudget() const { return m_bytes > cacheBudgetBytes; }
+    // Changes whenever the nodes handed out so far are gone.
+    std::uint64_t generation() const { return m_generation; }
+
+private:
+    std::unordered_map<std::int64_t, Node> m_nodes;
+    std::unordered_map<std::string, KeyEntry, TextHash, std::equal_to<>> m_keys;
+    std::size_t m_bytes = 0;
+    std::uint64_t m_generation = 1;
+};
+
+} // namespace store
+
+using store::Connection;
+using store::Node;
+using store::Query;
+using store::Value;
+
+namespace {
+
+Result report(const Value &value, std::uint32_t *type, std::uint8_t *data, std::uint32_t *size)
+{
+    if (type)
+        *type = value.type;
+    if (!size)
+        return Success;
+    const std::uint32_t needed = byteCount(value.data.size());
+    const bool fits = *size >= needed;
+    if (data && fits)
+        std::copy(value.data.begin(), value.data.end(), data);
+    *size = needed;
+    return data && !fits ? MoreData : Success;
+}
+
+} // namespace
+
+SqliteRegistry::SqliteRegistry(std::string file)
+    : m_file(std::move(file))
+    , m_cache(std::make_unique<store::Cache>())
+{
+    for (std::size_t root = 0; root < m_roots.size(); ++root)
+        m_roots[root] = OpenKey{static_cast<std::int64_t>(root + 1), allAccess, nullptr, 0};
+}
+
+SqliteRegistry::~SqliteRegistry() = default;
+
+std::string SqliteRegistry::defaultLocation()
+{
+    if (std::string file = environment("RENVOLIA_REGISTRY"); !file.empty())
+        return file;
+    std::string data = environment("XDG_DATA_HOME");
+    if (data.empty())
+        data = homeFolder() + "/.local/share";
+    return data + "/renvolia/registry.sqlite";
+}
+
+Result SqliteRegistry::openKey(Key parent, const std::string &subKey, std::uint32_t access, Key *opened)
+{
+    if (!opened)
+        return InvalidParameter;
+    *opened = 0;
+    const auto path = keyPath(subKey);
+    if (!path)
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    const store::KeyEntry *found = nullptr;
+    const Result result = reading(parent, 0, [&](std::int64_t base, const Node &) -> Result {
+        store::KeyEntry *entry = find(base, *path);
+        if (entry && !entry->node)
+            entry->node = contents(entry->id);
+        found = entry;
+        return entry && entry->node ? Success : FileNotFound;
+    });
+    return result == Success ? handOut({found->id, access, found->node, m_cache->generation()}, opened) : result;
+}
+
+Result SqliteRegistry::createKey(Key parent, const std::string &subKey, std::uint32_t access, Key *opened)
+{
+    if (!opened)
+        return InvalidParameter;
+    *opened = 0;
+    const auto path = keyPath(subKey);
+    if (!path || !namesFit(*path))
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    std::int64_t id = 0;
+    const Result result = writing(parent, CreateSubKey, [&](std::int64_t base) -> Result {
+        id = create(base, *path);
+        return Success;
+    });
+    return result == Success ? handOut({id, access, nullptr, 0}, opened) : result;
+}
+
+Result SqliteRegistry::closeKey(Key key)
+{
+    const std::lock_guard lock(m_mutex);
+    return rootRow(key) || m_handles.erase(key) ? Success : InvalidHandle;
+}
+
+Result SqliteRegistry::deleteKey(Key parent, const std::string &subKey)
+{
+    const auto path = keyPath(subKey);
+    if (!path)
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    return writing(parent, 0, [&](std::int64_t base) -> Result {
+        const store::KeyEntry *entry = find(base, *path);
+        if (!entry)
+            return FileNotFound;
+        if (isRootRow(entry->id) || connection().query(hasSubKeysSql).bind(1, entry->id).next())
+            return AccessDenied;
+        connection().query(deleteKeySql).bind(1, entry->id).run();
+        return Success;
+    });
+}
+
+Result SqliteRegistry::deleteValue(Key key, const std::string &name)
+{
+    const std::lock_guard lock(m_mutex);
+    return writing(key, SetValue, [&](std::int64_t id) -> Result {
+        const bool deleted = connection().query(deleteValueSql).bind(1, id).bind(2, folded(cText(name))).next();
+        return deleted ? Success : FileNotFound;
+    });
+}
+
+Result SqliteRegistry::queryValue(Key key, const std::string &name, std::uint32_t *type, std::uint8_t *data,
+                                  std::uint32_t *size)
+{
+    if (data && !size)
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    return reading(key, QueryValue, [&](std::int64_t, const Node &node) -> Result {
+        const Value *value = node.value(folded(cText(name)));
+        return value ? report(*value, type, data, size) : FileNotFound;
+    });
+}
+
+Result SqliteRegistry::setValue(Key key, const std::string &name, std::uint32_t type, const std::uint8_t *data,
+                                std::uint32_t size)
+{
+    if (!data && size)
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    return writing(key, SetValue, [&](std::int64_t id) -> Result {
+        const std::string_view valueName = cText(name);
+        connection()
+            .query(setValueSql)
+            .bind(1, id)
+            .bind(2, valueName)
+            .bind(3, folded(valueName))
+            .bind(4, std::int64_t{type})
+            .bindBytes(5, data, size)
+            .run();
+        return Success;
+    });
+}
+
+Result SqliteRegistry::enumKey(Key key, std::uint32_t index, char *name, std::uint32_t nameSize)
+{
+    if (!name)
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    return reading(key, EnumerateSubKeys, [&](std::int64_t, const Node &node) -> Result {
+        return index < node.subKeys.size() ? copyName(node.subKeys[index].name, name, nameSize) : NoMoreItems;
+    });
+}
+
+Result SqliteRegistry::enumValue(Key key, std::uint32_t index, char *name, std::uint32_t *nameLength,
+                                 std::uint32_t *type, std::uint8_t *data, std::uint32_t *dataSize)
+{
+    if (!name || !nameLength || (data && !dataSize))
+        return InvalidParameter;
+    const std::lock_guard lock(m_mutex);
+    return reading(key, QueryValue, [&](std::int64_t, const Node &node) -> Result {
+        if (index >= node.values.size())
+            return NoMoreItems;
+        const Value &value = node.values[index];
+        const Result copied = copyName(value.name, name, *nameLength);
+        *nameLength = byteCount(value.name.size());
+        return copied == Success ? report(value, type, data, dataSize) : copied;
+    });
+}
+
+Result SqliteRegistry::queryInfoKey(Key key, KeyInfo *info)
+{
+    const std::lock_guard lock(m_mutex);
+    return reading(key, QueryValue, [&](std::int64_t, const Node &node) -> Result {
+        if (info)
+            *info = node.info;
+        return Success;
+    });
+}
+
+Result SqliteRegistry::saveKey(Key key, const std::string &file)
+{
+    const std::lock_guard lock(m_mutex);
+    std::int64_t id = 0;
+    Result result = reading(key, 0, [&](std::int64_t keyId, const Node &) -> Result {
+        id = keyId;
+        return Success;
+    });
+    if (result != Success)
+        return result;
+    result = createNewFile(file);
+    if (result != Success)
+        return result;
+    result = copySubtree(id, file);
+    if (result != Success)
+        removeStoreFiles(file);
+    return result;
+}
+
+std::uint32_t SqliteRegistry::expandEnvironmentStrings(const char *source, char *destination, std::uint32_t size)
+{
+    if (!source)
+        return 0;
+    const std::string expanded = expandVariables(source);
+    if (expanded.size() >= 0xFFFFFFFFu)
+        return 0;
+    const std::uint32_t needed = byteCount(expanded.size() + 1);
+    if (destination && size >= needed)
+        std::copy(expanded.c_str(), expanded.c_str() + needed, destination);
+    return needed;
+}
+
+std::string SqliteRegistry::toSystemText(const std::string &text)
+{
+    return text;
+}
+
+std::string SqliteRegistry::fromSystemText(const std::string &text)
+{
+    return text;
+}
+
+SqliteRegistry::OpenKey *SqliteRegistry::openedKey(Key key)
+{
+    if (const auto root = rootRow(key))
+        return &m_roots[static_cast<std::size_t>(*root - 1)];
+    const auto found = m_handles.find(key);
+    return found == m_handles.end() ? nullptr : &found->second;
+}
+
+Result SqliteRegistry::handOut(const OpenKey &key, Key *opened)
+{
+    *opened = m_nextHandle++;
+    m_handles.emplace(*opened, key);
+    return Success;
+}
+
+// body(id, contents) runs once the key is known to exist.
+template <typename Body>
+Result SqliteRegistry::reading(Key key, std::uint32_t access, Body &&body)
+{
+    OpenKey *opened = openedKey(key);
+    if (!opened)
+        return InvalidHandle;
+    if ((opened->access & access) != access)
+        return AccessDenied;
+    return guarded(BadDatabase, [&]() -> Result {
+        refresh(Freshness::Recent);
+        const Node *node = contents(*opened);
+        return node ? body(opened->id, *node) : KeyDeleted;
+    });
+}
+
+// body(id) runs in a write transaction once the key is known to exist.
+template <typename Body>
+Result SqliteRegistry::writing(Key key, std::uint32_t access, Body &&body)
+{
+    const OpenKey *opened = openedKey(key);
+    if (!opened)
+        return InvalidHandle;
+    if ((opened->access & access) != access)
+        return AccessDenied;
+    return guarded(CantWrite, [&]() -> Result {
+        Connection &store = connection();
+        store::Transaction transaction(store);
+        refresh(Freshness::Current);
+        const std::int64_t changesBefore = store.changes();
+        const Result result = exists(opened->id) ? body(opened->id) : KeyDeleted;
+        transaction.commit();
+        if (store.changes() != changesBefore) {
+            m_cache->clear();
+            ++processWrites;
+        }
+        return result;
+    });
+}
+
+// A failing store is closed, to be opened afresh by the next call.
+template <typename Body>
+Result SqliteRegistry::guarded(Result failure, Body &&body)
+{
+    try {
+        return body();
+    } catch (const std::exception &) {
+        m_connection.reset();
+        m_cache->clear();
+        return failure;
+    }
+}
+
+Connection &SqliteRegistry::connection()
+{
+    if (!m_connection) {
+        std::error_code ignored; // a folder that cannot be made fails the opening below
+        const auto folder = std::filesystem::path(m_file).parent_path();
+        if (!folder.empty())
+            std::filesystem::create_directories(folder, ignored);
+        m_connection = std::make_unique<Connection>(m_file);
+    }
+    return *m_connection;
+}
+
+// Drops the cache when another connection has committed since it was filled.
+void SqliteRegistry::refresh(Freshness freshness)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t writes = processWrites;
+    if (freshness == Freshness::Recent && now - m_checkedAt < sharedLook && writes == m_processWritesSeen)
+        return;
+    m_checkedAt = now;
+    m_processWritesSeen = writes;
+    Query version = connection().query(dataVersionSql);
+    version.next();
+    const std::int64_t dataVersion = version.integer(0);
+    if (dataVersion != m_dataVersion || m_cache->overBudget()) {
+        m_cache->clear();
+        m_dataVersion = dataVersion;
+    }
+}
+
+const Node *SqliteRegistry::contents(OpenKey &opened)
+{
+    if (!opened.node || opened.generation != m_cache->generation()) {
+        opened.node = contents(opened.id);
+        opened.generation = m_cache->generation();
+    }
+    return opened.node;
+}
+
+const Node *SqliteRegistry::contents(std::int64_t id)
+{
+    if (const Node *node = m_cache->node(id))
+        return node;
+    auto loaded = store::load(connection(), id);
+    return loaded ? &m_cache->keep(id, std::move(*loaded)) : nullptr;
+}
+
+bool SqliteRegistry::exists(std::int64_t id)
+{
+    return m_cache->node(id) || connection().query(keyExistsSql).bind(1, id).next();
+}
+
+// The key at path below base, resolved through the cache where it can be;
+// null when it does not exist.
+store::KeyEntry *SqliteRegistry::find(std::int64_t base, std::string_view path)
+{
+    m_pathKey.assign(reinterpret_cast<const char *>(&base), sizeof base);
+    appendFolded(m_pathKey, path);
+    const std::string_view key = m_pathKey;
+    if (store::KeyEntry *cached = m_cache->key(key))
+        return cached;
+    store::KeyEntry *entry = &m_cache->keepKey(key.substr(0, sizeof base), base);
+    for (const std::string_view name : components(key.substr(sizeof base))) {
+        const std::string_view prefix = key.substr(0, static_cast<std::size_t>(name.data() + name.size() - key.data()));
+        store::KeyEntry *next = m_cache->key(prefix);
+        if (!next) {
+            const auto id = child(entry->id, name);
+            if (!id)
+                return nullptr;
+            next = &m_cache->keepKey(prefix, *id);
+        }
+        entry = next;
+    }
+    return entry;
+}
+
+std::optional<std::int64_t> SqliteRegistry::child(std::int64_t parent, std::string_view foldedName)
+{
+    if (const Node *node = m_cache->node(parent)) {
+        const store::SubKey *subKey = node->subKey(foldedName);
+        return subKey ? std::optional<std::int64_t>(subKey->id) : std::nullopt;
+    }
+    Query id = connection().query(childIdSql);
+    id.bind(1, parent).bind(2, foldedName);
+    return id.next() ? std::optional<std::int64_t>(id.integer(0)) : std::nullopt;
+}
+
+// Creates the missing keys along path, names as written; gives the last one.
+std::int64_t SqliteRegistry::create(std::int64_t base, std::string_view path)
+{
+    std::int64_t id = base;
+    for (const std::string_view name : components(path)) {
+        const std::string foldedName = folded(name);
+        if (const auto existing = child(id, foldedName)) {
+            id = *existing;
+            continue;
+        }
+        Query inserted = connection().query(insertKeySql);
+        inserted.bind(1, id).bind(2, name).bind(3, foldedName).next();
+        id = inserted.integer(0);
+    }
+    return id;
+}
+
+Result SqliteRegistry::copySubtree(std::int64_t id, const std::string &file) const
+{
+    try {
+        Connection saved(file);
+        saved.query(attachSourceSql).bind(1, m_file).run();
+        store::Transaction transaction(saved);
+        if (!saved.query(sourceKeyExistsSql).bind(1, id).next())
+            return KeyDeleted;
+        saved.query(markSubtreeSql).bind(1, id).run();
+        saved.query(copyKeysSql).bind(1, id).run();
+        saved.query(copyValuesSql).run();
+        transaction.commit();
+        return Success;
+    } catch (const std::exception &) {
+        return CantWrite;
+    }
+}
+
+} // namespace registry

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "RegistryApi.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace registry {
+
+namespace store {
+class Cache;
+class Connection;
+struct KeyEntry;
+struct Node;
+} // namespace store
+
+// The registry kept in one SQLite file, for systems that have none.
+//
+// Every write is one transaction, on disk when the call returns; several
+// processes may use the same file at once. Reads come from a cache that is
+// dropped whenever this object writes or another connection has committed.
+// Every write sees every commit made before it. A read sees every write of
+// this process made before it and every commit of another process completed
+// 10 microseconds before it: quicker than any process can tell another one.
+//
+// A store that cannot be opened or read answers reads with BadDatabase and
+// writes with CantWrite; it is opened again on the next call.
+//
+// enumValue: when the name does not fit, *nameLength receives the name's
+// length without terminator, as queryInfoKey reports it.
+class SqliteRegistry final : public RegistryApi
+{
+public:
+    explicit SqliteRegistry(std::string file);
+    ~SqliteRegistry() override;
+    SqliteRegistry(const SqliteRegistry &) = delete;
+    SqliteRegistry &operator=(const SqliteRegistry &) = delete;
+
+    // $RENVOLIA_REGISTRY when set and not empty, else
+    // $XDG_DATA_HOME/renvolia/registry.sqlite, with ~/.local/share when
+    // XDG_DATA_HOME is unset or empty.
+    static std::string defaultLocation();
+
+    Result openKey(Key parent, const std::string &subKey, std::uint32_t access, Key *opened) override;
+    Result createKey(Key parent, const std::string &subKey, std::uint32_t access, Key *opened) override;
+    Result closeKey(Key key) override;
+    Result deleteKey(Key parent, const std::string &subKey) override;
+    Result deleteValue(Key key, const std::string &name) override;
+    Result queryValue(Key key, const std::string &name, std::uint32_t *type, std::uint8_t *data,
+                      std::uint32_t *size) override;
+    Result setValue(Key key, const std::string &name, std::uint32_t type, const std::uint8_t *data,
+                    std::uint32_t size) override;
+    Result enumKey(Key key, std::uint32_t index, char *name, std::uint32_t nameSize) override;
+    Result enumValue(Key key, std::uint32_t index, char *name, std::uint32_t *nameLength, std::uint32_t *type,
+                     std::uint8_t *data, std::uint32_t *dataSize) override;
+    Result queryInfoKey(Key key, KeyInfo *info) override;
+    Result saveKey(Key key, const std::string &file) override;
+    std::uint32_t expandEnvironmentStrings(const char *source, char *destination, std::uint32_t size) override;
+    std::string toSystemText(const std::string &text) override;
+    std::string fromSystemText(const std::string &text) override;
+
+private:
+    // Current: look at the store now. Recent: a look a few microseconds old
+    // will do, unless this process has written since.
+    enum class Freshness { Current, Recent };
+    struct OpenKey
+    {
+        std::int64_t id;
+        std::uint32_t access;
+        const store::Node *node;  // the key's contents while the cache keeps them,
+        std::uint64_t generation; // that is while its generation stays this one
+    };
+
+    OpenKey *openedKey(Key key);
+    Result handOut(const OpenKey &key, Key *opened);
+    template <typename Body>
+    Result reading(Key key, std::uint32_t access, Body &&body);
+    template <typename Body>
+    Result writing(Key key, std::uint32_t access, Body &&body);
+    template <typename Body>
+    Result guarded(Result failure, Body &&body);
+    store::Connection &connection();
+    void refresh(Freshness freshness);
+    const store::Node *contents(OpenKey &opened);
+    const store::Node *contents(std::int64_t id);
+    bool exists(std::int64_t id);
+    store::KeyEntry *find(std::int64_t base, std::string_view path);
+    std::optional<std::int64_t> child(std::int64_t parent, std::string_view foldedName);
+    std::int64_t create(std::int64_t base, std::string_view path);
+    Result copySubtree(std::int64_t id, const std::string &file) const;
+
+    const std::string m_file;
+    std::mutex m_mutex;
+    std::unique_ptr<store::Connection> m_connection;
+    std::unique_ptr<store::Cache> m_cache;
+    std::array<OpenKey, 4> m_roots; // in RootKey order
+    std::unordered_map<Key, OpenKey> m_handles;
+    Key m_nextHandle = 1;
+    std::int64_t m_dataVersion = -1;
+    std::chrono::steady_clock::time_point m_checkedAt;
+    std::uint64_t m_processWritesSeen = 0;
+    std::string m_pathKey; // reused to look paths up without allocating
+};
+
+} // namespace registry

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "RegistryApi.h"
+#include "RegistryError.h"
+#include "VariantValue.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using RegistryRootKey = std::int32_t;   // registry::RootKey values, or an open key's handle
+using RegistryValueType = std::int32_t; // registry::ValueType values
+
+// A cursor on the registry: set ClassKey, SectionKey and, as the operation
+// needs, ValueKey, ValueType or Default; then call the operation. Each
+// operation opens and closes its own key. Reads never fail loudly (they give
+// Default); creating, deleting and writing raise RegistryError.
+class cRegistry
+{
+public:
+    explicit cRegistry(registry::RegistryApi &api = registry::platformRegistry());
+
+    bool KeyExists() const;
+    bool CreateKey();
+    bool DeleteKey();
+    bool DeleteValue();
+    VariantValue Value();
+    void setValue(const VariantValue &vValue);
+    bool EnumerateValues(std::vector<std::string> &sKeyNames, std::int32_t &iKeyCount) const;
+    bool EnumerateSections(std::vector<std::string> &sSect, std::int32_t &iSectCount) const;
+
+    RegistryValueType ValueType() const { return m_valueType; }
+    void setValueType(RegistryValueType eValueType) { m_valueType = eValueType; }
+    RegistryRootKey ClassKey() const { return m_classKey; }
+    void setClassKey(RegistryRootKey eKey) { m_classKey = eKey; }
+    const std::string &SectionKey() const { return m_sectionKey; }
+    void setSectionKey(const std::string &sSectionKey) { m_sectionKey = sSectionKey; }
+    const std::string &ValueKey() const { return m_valueKey; }
+    void setValueKey(const std::string &sValueKey) { m_valueKey = sValueKey; }
+    VariantValue Default() const { return m_default; }
+    void setDefault(const VariantValue &vDefault) { m_default = vDefault; }
+
+    std::int32_t CountSubKeys() const;
+    bool SaveKey(const std::string &sFile) const;
+
+    // "<program>.cRegistry"
+    static std::string errorSource();
+
+private:
+    static std::int32_t ReverseDwordBytes(std::int32_t value);
+    std::string ExpandEnvironmentText(const std::string &text) const;
+
+    registry::Key root() const;
+    std::string systemText(const std::string &text) const;
+    std::string keyPlace() const;
+    VariantValue converted(std::uint32_t type, const ByteArray &data) const;
+    static std::string textWithoutTerminator(const ByteArray &data);
+    registry::Result store(registry::Key key, const VariantValue &vValue);
+    std::string writeFailure(const VariantValue &vValue) const;
+
+    registry::RegistryApi &m_api;
+    RegistryRootKey m_classKey = 0;
+    std::string m_sectionKey;
+    std::string m_valueKey;
+    RegistryValueType m_valueType = registry::RegNone;
+    VariantValue m_default;
+};

@@ -1,0 +1,439 @@
+#include "CloseAllWindows.h"
+#include "FixedClock.h"
+#include "FrmConfig.h"
+#include "FrmGenerique.h"
+#include "PortSetting.h"
+#include "SqliteRegistry.h"
+#include "TemporaryConfigFolder.h"
+#include "kvoCheck.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime at(int hour, int minute, int second)
+{
+    return QDateTime(QDate(2026, 12, 6), QTime(hour, minute, second));
+}
+
+struct SeenBox
+{
+    bool seen = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers the next message box once it is up.
+void answerNextMessageBox(SeenBox &box)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, &box] {
+        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!shown)
+            return;
+        box = {true, shown->windowTitle(), shown->text(), shown->icon()};
+        shown->buttons().constFirst()->click();
+        poll->deleteLater();
+    });
+    poll->start(10);
+}
+
+FrmGenerique *reportWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *report = qobject_cast<FrmGenerique *>(widget); report && report->isVisible())
+            return report;
+    }
+    return nullptr;
+}
+
+// A configuration window on a clock standing at 14:59:30, with port "0" so a
+// launched report window fails at once without a modem.
+struct ConfigRig
+{
+    ConfigRig()
+        : store(folder.renvoliaFolder().toStdString() + "-registry.sqlite")
+    {
+        PortSetting::setCurrent(u"0"_s);
+        window = new FrmConfig(clock, store);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    }
+    ~ConfigRig()
+    {
+        deleteAllWindows();
+    }
+
+    template<typename T>
+    T *control(const QString &name) const
+    {
+        return window->findChild<T *>(name);
+    }
+    QLineEdit *txtNum() const { return control<QLineEdit>(u"txtNum"_s); }
+    QLineEdit *txtTps() const { return control<QLineEdit>(u"txtTps"_s); }
+    QCheckBox *chkAnnul() const { return control<QCheckBox>(u"chkAnnul"_s); }
+    QPushButton *cmdGO() const { return control<QPushButton>(u"cmdGO"_s); }
+    QAction *menuItem(int index) const
+    {
+        for (QAction *item : window->findChildren<QAction *>(u"mnuAide"_s)) {
+            if (item->property("index").toInt() == index)
+                return item;
+        }
+        return nullptr;
+    }
+    void clickGo() const { QTest::mouseClick(cmdGO(), Qt::LeftButton); }
+    bool isArmed() const { return cmdGO()->property("Tag").toString() == u"Annuler"_s; }
+
+    TemporaryConfigFolder folder;
+    registry::SqliteRegistry store;
+    FixedClock clock{at(14, 59, 30)};
+    QPointer<FrmConfig> window;
+};
+
+} // namespace
+
+class TestFrmConfig : public QObject
+{
+    Q_OBJECT
+private slots:
+    void load_showsPortAndStartTime();
+    void cancellationAndNumber_excludeEachOther();
+    void arming_checksTimeThenRequest_data();
+    void arming_checksTimeThenRequest();
+    void armed_greysInputsAndMenu_secondTabStaysUsable();
+    void disarmThenArmAgain_checksAgain();
+    void launch_handsTheRequestOver_data();
+    void launch_handsTheRequestOver();
+    void launchWhilePortDialogOpen_closesItUnchanged();
+    void closeWhileArmed_abandonsTheLaunch();
+    void portDialog_storesWhatIsTyped_data();
+    void portDialog_storesWhatIsTyped();
+    void portDialog_cancelChangesNothing_data();
+    void portDialog_cancelChangesNothing();
+    void portDialog_spinnerStaysWithinOneToNine();
+    void helpMenu_aboutBoxIsModal_missingHelpIsSilent();
+};
+
+void TestFrmConfig::load_showsPortAndStartTime()
+{
+    ConfigRig rig;
+    QCOMPARE(rig.window->objectName(), u"frmConfig"_s);
+    QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel - Configuration"_s);
+    QVERIFY(rig.window->windowFlags() & Qt::Tool);
+    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° de port sélectionné: 0"_s);
+    QCOMPARE(rig.txtTps()->text(), u"15:00"_s);
+    auto *tabs = rig.control<QTabWidget>(u"tabConfig"_s);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->tabText(0), u"&Paramètres"_s);
+    QCOMPARE(tabs->tabText(1), u"&Configuration"_s);
+    QCOMPARE(rig.cmdGO()->text(), u"&Procéder"_s);
+    QCOMPARE(rig.menuItem(0)->text(), u"&Aide sur Renvolia d'appel"_s);
+    QCOMPARE(rig.menuItem(1)->text(), u"A &propos de Renvolia d'appel..."_s);
+
+    QList<QWidget *> order;
+    QWidget *widget = rig.chkAnnul();
+    for (int i = 0; i < 6; ++i, widget = widget->nextInFocusChain()) {
+        while (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(rig.window))
+            widget = widget->nextInFocusChain();
+        order << widget;
+    }
+    QCOMPARE(order.mid(0, 4), (QList<QWidget *>{rig.chkAnnul(), rig.txtNum(), rig.txtTps(), rig.cmdGO()}));
+}
+
+void TestFrmConfig::cancellationAndNumber_excludeEachOther()
+{
+    ConfigRig rig;
+    QTest::keyClicks(rig.txtNum(), u"0612"_s);
+    QTest::mouseClick(rig.chkAnnul(), Qt::LeftButton, {}, QPoint(5, rig.chkAnnul()->height() / 2));
+    QVERIFY(rig.chkAnnul()->isChecked());
+    QCOMPARE(rig.txtNum()->text(), QString());
+
+    QTest::keyClicks(rig.txtNum(), u"3"_s);
+    QVERIFY(!rig.chkAnnul()->isChecked());
+
+    // Unticking or emptying changes nothing else.
+    rig.chkAnnul()->setChecked(true);
+    QTest::mouseClick(rig.chkAnnul(), Qt::LeftButton, {}, QPoint(5, rig.chkAnnul()->height() / 2));
+    QVERIFY(!rig.chkAnnul()->isChecked());
+    QCOMPARE(rig.txtNum()->text(), u"3"_s);
+    rig.chkAnnul()->setChecked(true);
+    rig.txtNum()->clear();
+    QVERIFY(rig.chkAnnul()->isChecked());
+}
+
+void TestFrmConfig::arming_checksTimeThenRequest_data()
+{
+    QTest::addColumn<QString>("startTime");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("cancellation");
+    QTest::addColumn<QString>("message"); // empty: arms
+
+    const QString badTime = u"Entrez une heure de déclenchement valide."_s;
+    const QString nothing = u"Ni annulation, ni renvoi à effectuer."_s;
+    QTest::addRow("number") << u"15:00"_s << u"0612345678"_s << false << QString();
+    QTest::addRow("cancellation") << u"15:00"_s << QString() << true << QString();
+    QTest::addRow("hour without leading zero arms") << u"9:05"_s << u"06"_s << false << QString();
+    QTest::addRow("date alone arms") << u"06/12/2026"_s << u"06"_s << false << QString();
+    QTest::addRow("nothing to do") << u"15:00"_s << QString() << false << nothing;
+    QTest::addRow("hour 25") << u"25:00"_s << u"06"_s << false << badTime;
+    QTest::addRow("bad time told before nothing to do") << u"abc"_s << QString() << false << badTime;
+}
+
+void TestFrmConfig::arming_checksTimeThenRequest()
+{
+    QFETCH(QString, startTime);
+    QFETCH(QString, number);
+    QFETCH(bool, cancellation);
+    QFETCH(QString, message);
+
+    ConfigRig rig;
+    rig.txtTps()->setText(startTime);
+    rig.txtNum()->setText(number);
+    rig.chkAnnul()->setChecked(cancellation);
+    SeenBox box;
+    answerNextMessageBox(box);
+    rig.clickGo();
+    if (message.isEmpty()) {
+        QVERIFY(rig.isArmed());
+        QVERIFY(rig.control<QTimer>(u"timLance"_s)->isActive());
+        QTest::qWait(100);
+        QVERIFY(!box.seen);
+        return;
+    }
+    QTRY_VERIFY(box.seen);
+    QCOMPARE(box.text, message);
+    QCOMPARE(box.title, u"Renvolia"_s);
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QVERIFY(!rig.isArmed());
+    QCOMPARE(rig.cmdGO()->text(), u"&Procéder"_s);
+    QVERIFY(rig.txtNum()->isEnabled());
+}
+
+void TestFrmConfig::armed_greysInputsAndMenu_secondTabStaysUsable()
+{
+    ConfigRig rig;
+    rig.txtNum()->setText(u"0612345678"_s);
+    rig.clickGo();
+    QVERIFY(rig.isArmed());
+    QCOMPARE(rig.cmdGO()->text(), u"&Annuler"_s);
+    for (const QString &name : {u"chkAnnul"_s, u"lblNum"_s, u"txtNum"_s, u"lblTps"_s, u"txtTps"_s})
+        QVERIFY2(!rig.control<QWidget>(name)->isEnabled(), qPrintable(name));
+    QVERIFY(!rig.control<QMenu>(u"mnuPrin"_s)->menuAction()->isEnabled());
+    QVERIFY(rig.cmdGO()->isEnabled());
+    QVERIFY(rig.control<QPushButton>(u"cmdPort"_s)->isEnabled());
+    QVERIFY(rig.control<QWidget>(u"comModem"_s)->isEnabled());
+}
+
+void TestFrmConfig::disarmThenArmAgain_checksAgain()
+{
+    ConfigRig rig;
+    rig.txtNum()->setText(u"0612345678"_s);
+    rig.clickGo();
+    QVERIFY(rig.isArmed());
+    rig.clickGo();
+    QVERIFY(!rig.isArmed());
+    QVERIFY(!rig.control<QTimer>(u"timLance"_s)->isActive());
+    QVERIFY(rig.txtNum()->isEnabled());
+    QVERIFY(rig.control<QMenu>(u"mnuPrin"_s)->menuAction()->isEnabled());
+    QCOMPARE(rig.txtNum()->text(), u"0612345678"_s);
+
+    rig.txtNum()->clear();
+    SeenBox box;
+    answerNextMessageBox(box);
+    rig.clickGo();
+    QTRY_VERIFY(box.seen);
+    QCOMPARE(box.text, u"Ni annulation, ni renvoi à effectuer."_s);
+    QVERIFY(!rig.isArmed());
+}
+
+void TestFrmConfig::launch_handsTheRequestOver_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("cancellation");
+    QTest::addColumn<int>("annulation");
+    QTest::addColumn<int>("termine");
+    QTest::addRow("forwarding") << u"06 12 34"_s << false << 2 << 0;
+    QTest::addRow("cancellation") << QString() << true << 0 << 2;
+}
+
+void TestFrmConfig::launch_handsTheRequestOver()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, cancellation);
+    QFETCH(int, annulation);
+    QFETCH(int, termine);
+
+    ConfigRig rig;
+    rig.txtNum()->setText(number);
+    rig.chkAnnul()->setChecked(cancellation);
+    rig.clickGo();
+    QTest::qWait(1200);
+    QVERIFY(rig.window);
+    QCOMPARE(reportWindow(), nullptr);
+
+    rig.clock.set(at(15, 0, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window.isNull(), 3000);
+    FrmGenerique *report = reportWindow();
+    QVERIFY(report);
+    QCOMPARE(report->findChild<QLabel *>(u"lblNuméro"_s)->text(), number);
+    QCOMPARE(int(*report->findChild<kvoCheck *>(u"chkAnnulation"_s)), annulation);
+    QCOMPARE(int(*report->findChild<kvoCheck *>(u"chkTerminé"_s)), termine);
+    QTRY_VERIFY(report->findChild<QLabel *>(u"lblRapport"_s)->text().contains(u"COM0 n'est pas"_s));
+}
+
+void TestFrmConfig::launchWhilePortDialogOpen_closesItUnchanged()
+{
+    ConfigRig rig;
+    rig.txtNum()->setText(u"0612345678"_s);
+    rig.clickGo();
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdPort"_s), Qt::LeftButton);
+    QPointer<QWidget> dialog = rig.window->findChild<QWidget *>(u"frmPort"_s);
+    QVERIFY(dialog && dialog->isVisible());
+    auto *text = dialog->findChild<QLineEdit *>(u"txtPort"_s);
+    text->setText(u"5"_s);
+
+    rig.clock.set(at(15, 0, 30));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window.isNull(), 3000);
+    QVERIFY(dialog.isNull());
+    QCOMPARE(PortSetting::current(), u"0"_s);
+    QVERIFY(reportWindow());
+}
+
+void TestFrmConfig::closeWhileArmed_abandonsTheLaunch()
+{
+    ConfigRig rig;
+    rig.txtNum()->setText(u"0612345678"_s);
+    rig.clickGo();
+    QVERIFY(rig.window->close());
+    QTRY_VERIFY(rig.window.isNull());
+    rig.clock.set(at(15, 0, 0));
+    QTest::qWait(1300);
+    QCOMPARE(reportWindow(), nullptr);
+}
+
+void TestFrmConfig::portDialog_storesWhatIsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addRow("a number") << u"4"_s;
+    QTest::addRow("nothing") << QString();
+    QTest::addRow("letters") << u"abc"_s;
+}
+
+void TestFrmConfig::portDialog_storesWhatIsTyped()
+{
+    QFETCH(QString, typed);
+    ConfigRig rig;
+    PortSetting::setCurrent(u"2"_s);
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdPort"_s), Qt::LeftButton);
+    auto *dialog = rig.window->findChild<QWidget *>(u"frmPort"_s);
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), u"Choix du port de communication"_s);
+    auto *text = dialog->findChild<QLineEdit *>(u"txtPort"_s);
+    QCOMPARE(text->text(), u"2"_s);
+    QCOMPARE(dialog->focusWidget(), text);
+
+    text->selectAll();
+    QTest::keyClick(text, Qt::Key_Delete);
+    QTest::keyClicks(text, typed);
+    const auto buttons = dialog->findChildren<QPushButton *>(u"cmdValider"_s);
+    auto valider = std::find_if(buttons.begin(), buttons.end(), [](QPushButton *b) { return b->property("index") == 0; });
+    QTest::mouseClick(*valider, Qt::LeftButton);
+
+    QTRY_VERIFY(!rig.window->findChild<QWidget *>(u"frmPort"_s));
+    QCOMPARE(PortSetting::current(), typed);
+    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° du port sélectionné: "_s + typed);
+    PortSetting::setCurrent(u"other"_s);
+    PortSetting::load();
+    QCOMPARE(PortSetting::current(), typed);
+}
+
+void TestFrmConfig::portDialog_cancelChangesNothing_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::addRow("Annuler") << false;
+    QTest::addRow("close box") << true;
+}
+
+void TestFrmConfig::portDialog_cancelChangesNothing()
+{
+    QFETCH(bool, closeBox);
+    ConfigRig rig;
+    PortSetting::setCurrent(u"2"_s);
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdPort"_s), Qt::LeftButton);
+    auto *dialog = rig.window->findChild<QWidget *>(u"frmPort"_s);
+    dialog->findChild<QLineEdit *>(u"txtPort"_s)->setText(u"7"_s);
+    if (closeBox) {
+        dialog->close();
+    } else {
+        for (auto *button : dialog->findChildren<QPushButton *>(u"cmdValider"_s)) {
+            if (button->property("index") == 1)
+                QTest::mouseClick(button, Qt::LeftButton);
+        }
+    }
+    QTRY_VERIFY(!rig.window->findChild<QWidget *>(u"frmPort"_s));
+    QCOMPARE(PortSetting::current(), u"2"_s);
+    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° de port sélectionné: 0"_s);
+    PortSetting::load();
+    QCOMPARE(PortSetting::current(), u"2"_s); // nothing was stored: the default
+}
+
+void TestFrmConfig::portDialog_spinnerStaysWithinOneToNine()
+{
+    ConfigRig rig;
+    PortSetting::setCurrent(u"2"_s);
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdPort"_s), Qt::LeftButton);
+    auto *dialog = rig.window->findChild<QWidget *>(u"frmPort"_s);
+    auto *text = dialog->findChild<QLineEdit *>(u"txtPort"_s);
+    auto *spinner = dialog->findChild<QWidget *>(u"updPort"_s);
+    auto *up = spinner->findChild<QAbstractButton *>(u"up"_s);
+    auto *down = spinner->findChild<QAbstractButton *>(u"down"_s);
+
+    QTest::mouseClick(up, Qt::LeftButton);
+    QCOMPARE(text->text(), u"3"_s);
+    for (int i = 0; i < 12; ++i)
+        QTest::mouseClick(up, Qt::LeftButton);
+    QCOMPARE(text->text(), u"9"_s);
+    for (int i = 0; i < 12; ++i)
+        QTest::mouseClick(down, Qt::LeftButton);
+    QCOMPARE(text->text(), u"1"_s);
+
+    text->setText(u"12"_s);
+    QTest::keyClicks(text, u"0"_s); // typed: 120, beyond the spinner's range
+    QTest::mouseClick(down, Qt::LeftButton);
+    QCOMPARE(text->text(), u"8"_s);
+}
+
+void TestFrmConfig::helpMenu_aboutBoxIsModal_missingHelpIsSilent()
+{
+    ConfigRig rig;
+    rig.menuItem(0)->trigger();
+    QTest::qWait(200);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+
+    rig.menuItem(1)->trigger();
+    QTRY_VERIFY(QApplication::activeModalWidget());
+    QWidget *about = QApplication::activeModalWidget();
+    QCOMPARE(about->objectName(), u"frmAbout"_s);
+    QTest::keyClick(about, Qt::Key_Escape);
+    QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
+    QVERIFY(rig.window->isVisible());
+    QCOMPARE(rig.txtTps()->text(), u"15:00"_s);
+}
+
+QTEST_MAIN(TestFrmConfig)
+#include "tst_frmconfig.moc"

@@ -1,0 +1,49 @@
+// Writes values into a registry store, one call sequence per value as the
+// registry class does it, and prints each value's index once its write has
+// returned. The value's data is its name.
+//
+// registry_writer <store file> <key below HKEY_CURRENT_USER> <name prefix> <count>
+
+#include "SqliteRegistry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+registry::Result writeValue(registry::RegistryApi &api, const std::string &path, const std::string &name)
+{
+    registry::Key key = 0;
+    registry::Result result = api.createKey(registry::CurrentUser, path, registry::SetValue, &key);
+    if (result != registry::Success)
+        return result;
+    result = api.setValue(key, name, registry::RegSz, reinterpret_cast<const std::uint8_t *>(name.data()),
+                          static_cast<std::uint32_t>(name.size()));
+    api.closeKey(key);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: registry_writer <store file> <key> <name prefix> <count>\n");
+        return 2;
+    }
+    registry::SqliteRegistry api(argv[1]);
+    const std::string path = argv[2];
+    const std::string prefix = argv[3];
+    const long count = std::strtol(argv[4], nullptr, 10);
+    for (long index = 0; index < count; ++index) {
+        const registry::Result result = writeValue(api, path, prefix + std::to_string(index));
+        if (result != registry::Success) {
+            std::fprintf(stderr, "write %ld failed with %d\n", index, static_cast<int>(result));
+            return 1;
+        }
+        std::printf("%ld\n", index);
+        std::fflush(stdout);
+    }
+    return 0;
+}
