@@ -4,6 +4,7 @@
 #include "FrmGenerique.h"
 #include "FrmPort.h"
 #include "LaunchSchedule.h"
+#include "ModemDiscovery.h"
 #include "PortSetting.h"
 #include "ShellOpen.h"
 #include "Twips.h"
@@ -79,6 +80,7 @@ FrmConfig::FrmConfig(const Clock &clock, registry::RegistryApi &registry, QWidge
     bModemsListed = false;
 
     connect(timLance, &LaunchClock::due, this, &FrmConfig::launch);
+    connect(tabConfig, &QTabWidget::currentChanged, this, &FrmConfig::tabConfig_Click);
     setFixedSize(sizeHint().expandedTo(fromTwips(3735, 3750)));
     centreOnScreen();
 }
@@ -140,6 +142,7 @@ QWidget *FrmConfig::buildConfigurationTab()
     lblPort = label(u"lblPort"_s, u"N° du port sélectionné:"_s, tab);
 
     connect(cmdPort, &QPushButton::clicked, this, &FrmConfig::cmdPort_Click);
+    connect(cmdChoix, &QPushButton::clicked, this, &FrmConfig::cmdChoix_Click);
 
     auto *layout = new QVBoxLayout(tab);
     layout->addWidget(comModem);
@@ -228,9 +231,9 @@ void FrmConfig::setInputsEnabled(bool enabled)
         input->setEnabled(enabled);
 }
 
-void FrmConfig::showMessage(const QString &text)
+void FrmConfig::showMessage(const QString &text, QMessageBox::Icon icon)
 {
-    auto *box = new QMessageBox(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(icon, kTitle, text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -271,6 +274,41 @@ void FrmConfig::acceptPort(const QString &port)
 void FrmConfig::showPort(const QString &caption)
 {
     lblPort->setText(caption + PortSetting::current());
+}
+
+void FrmConfig::tabConfig_Click(int index)
+{
+    if (index == 1 && !bModemsListed)
+        listModems();
+}
+
+// The window is blocked while the registry is walked; it takes a moment on
+// a large hardware tree.
+void FrmConfig::listModems()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    cRegistry reg(m_registry);
+    const ModemDiscovery found = ModemDiscovery::run(reg, PortSetting::current());
+    QGuiApplication::restoreOverrideCursor();
+
+    for (const ModemDiscovery::Modem &modem : found.modems)
+        comModem->addItem(modem.model, modem.port);
+    comModem->setCurrentIndex(found.selected);
+    if (found.failed) {
+        lblInfo->setText(ModemDiscovery::failureText());
+        cmdChoix->setEnabled(false);
+        cmdPort->setFocus();
+    }
+    bModemsListed = true;
+}
+
+void FrmConfig::cmdChoix_Click()
+{
+    if (comModem->currentIndex() < 0) {
+        showMessage(u"Sélectionnez un nom de modem."_s, QMessageBox::Information);
+        return;
+    }
+    acceptPort(QString::number(comModem->currentData().toInt()));
 }
 
 void FrmConfig::mnuAide_Click(int index)

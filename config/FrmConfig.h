@@ -4,6 +4,7 @@
 #include "RegistryApi.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 
 class LaunchClock;
@@ -41,12 +42,15 @@ private:
     void arm();
     void disarm();
     void setInputsEnabled(bool enabled);
-    void showMessage(const QString &text);
+    void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
     void launch();
     void cmdPort_Click();
     void acceptPort(const QString &port);
     void showPort(const QString &caption);
     void mnuAide_Click(int index);
+    void tabConfig_Click(int index);
+    void listModems();
+    void cmdChoix_Click();
 
     const Clock &m_clock;
     registry::RegistryApi &m_registry;

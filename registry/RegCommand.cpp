@@ -1,5 +1,9 @@
 #include "RegCommand.h"
 
+#include "RegScriptImport.h"
+#include "ResultText.h"
+#include "cRegistry.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -13,6 +17,7 @@ namespace {
 using registry::Key;
 using registry::RegistryApi;
 using registry::Result;
+using registry::resultText;
 using Args = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -34,30 +39,6 @@ struct CommandError
 [[noreturn]] void registryError(std::string message)
 {
     throw CommandError{RegistryFailure, std::move(message)};
-}
-
-std::string resultText(Result result)
-{
-    switch (result) {
-    case registry::FileNotFound:
-        return "not found";
-    case registry::AccessDenied:
-        return "access refused";
-    case registry::InvalidHandle:
-        return "invalid key handle";
-    case registry::InvalidData:
-        return "invalid data";
-    case registry::InvalidParameter:
-        return "invalid name or parameter";
-    case registry::BadDatabase:
-        return "the registry store cannot be read";
-    case registry::CantWrite:
-        return "the registry store cannot be written";
-    case registry::KeyDeleted:
-        return "the key was deleted meanwhile";
-    default:
-        return "error " + std::to_string(result);
-    }
 }
 
 void check(Result result, const std::string &what)
@@ -499,6 +480,26 @@ void deleteKey(RegistryApi &api, const Args &args, std::ostream &)
     check(api.deleteKey(path.root, path.path), "cannot delete " + path.text);
 }
 
+void exportKey(RegistryApi &api, const Args &args, std::ostream &)
+{
+    const KeyPath path = parseKey(args[0]);
+    // The export would write a missing key as a lone header: say so instead.
+    { const OpenKey key(api, path, registry::QueryValue); }
+    cRegistry reg(api);
+    reg.setClassKey(static_cast<RegistryRootKey>(path.root));
+    reg.setSectionKey(api.fromSystemText(path.path));
+    if (!reg.ExportToRegFile(api.fromSystemText(args[1])))
+        registryError("cannot export " + path.text + " to " + args[1]);
+}
+
+void importScript(RegistryApi &api, const Args &args, std::ostream &)
+{
+    const registry::ImportResult result = registry::importRegFile(api, args[0]);
+    if (!result.ok)
+        registryError("cannot import " + args[0] + (result.line > 0 ? ", line " + std::to_string(result.line) : "")
+                      + ": " + result.message);
+}
+
 struct Command
 {
     std::string_view name;
@@ -517,6 +518,8 @@ constexpr Command commands[] = {
     {"set", "KEY NAME TYPE DATA...", "writes the value, creating the key", 3, Unlimited, setValue},
     {"delete-value", "KEY NAME", "deletes the value", 2, 2, deleteValue},
     {"delete-key", "KEY", "deletes the key, which must have no subkeys", 1, 1, deleteKey},
+    {"export", "KEY FILE", "writes the key and all below it as a REGEDIT4 script", 2, 2, exportKey},
+    {"import", "FILE", "writes a REGEDIT4 script's keys and values, all or none", 1, 1, importScript},
 };
 
 constexpr std::string_view helpNotes = R"(
@@ -535,6 +538,9 @@ one per line, dwords in unsigned decimal, other data as hexadecimal bytes.
 list keeps each value on one line: it separates REG_MULTI_SZ items with tabs
 and shows tabs, line breaks and zero characters inside texts as \t, \n, \r
 and \0.
+export and import read and write REGEDIT4 scripts in the system's code page
+with CR LF line ends; import also takes LF. A script with a malformed line is
+refused whole, with the line's number.
 
 The registry is the system's on Windows; elsewhere the store file
 $RENVOLIA_REGISTRY, else $XDG_DATA_HOME/renvolia/registry.sqlite.

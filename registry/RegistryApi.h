@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The registry functions the registry class stands on, in the shape of the
 // platform's ANSI calls: text is in the system's ANSI code page (UTF-8 for the
@@ -34,6 +35,20 @@ enum RootKey : std::int32_t {
     CurrentUser = static_cast<std::int32_t>(0x80000001u),
     LocalMachine = static_cast<std::int32_t>(0x80000002u),
     Users = static_cast<std::int32_t>(0x80000003u),
+};
+
+struct RootName
+{
+    RootKey key;
+    std::string_view name;
+};
+
+// The roots as registry scripts name them.
+inline constexpr RootName rootNames[] = {
+    {ClassesRoot, "HKEY_CLASSES_ROOT"},
+    {CurrentUser, "HKEY_CURRENT_USER"},
+    {LocalMachine, "HKEY_LOCAL_MACHINE"},
+    {Users, "HKEY_USERS"},
 };
 
 // Access rights asked for when a key is opened.
@@ -108,6 +123,15 @@ public:
     // ExpandEnvironmentStringsA: the size needed including the terminator.
     virtual std::uint32_t expandEnvironmentStrings(const char *source, char *destination,
                                                    std::uint32_t size) = 0;
+
+    // Makes the writes that follow, up to commitBatch(), take effect together
+    // or not at all: rollBackBatch() drops them, and so does a failure of the
+    // registry meanwhile, after which the batch's writes and its commit are
+    // refused. Batches do not nest. A registry that cannot group writes keeps
+    // these defaults, and each write then takes effect as it is made.
+    virtual Result beginBatch() { return Success; }
+    virtual Result commitBatch() { return Success; }
+    virtual void rollBackBatch() {}
 
     // The program's text (UTF-8) to the system's ANSI code page, and back.
     virtual std::string toSystemText(const std::string &text) = 0;

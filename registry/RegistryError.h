@@ -12,6 +12,8 @@ public:
     static constexpr std::int32_t KeyFailure = 26001;
     static constexpr std::int32_t WriteFailure = static_cast<std::int32_t>(0x800469A9u);
     static constexpr std::int32_t EnumerationFailure = static_cast<std::int32_t>(0x800469AAu);
+    static constexpr std::int32_t BadAssociationList = static_cast<std::int32_t>(0x800469ACu);
+    static constexpr std::int32_t AssociationClassMissing = static_cast<std::int32_t>(0x800469ADu);
 
     RegistryError(std::int32_t number, std::string source, std::string description)
         : std::runtime_error(description.empty() ? "registry error " + std::to_string(number) : description)

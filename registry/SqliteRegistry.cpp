@@ -840,6 +840,42 @@ Result SqliteRegistry::saveKey(Key key, const std::string &file)
     return result;
 }
 
+Result SqliteRegistry::beginBatch()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_batch || m_batchLost)
+        return InvalidParameter;
+    return guarded(CantWrite, [&]() -> Result {
+        m_batch = std::make_unique<store::Transaction>(connection());
+        return Success;
+    });
+}
+
+Result SqliteRegistry::commitBatch()
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_batch)
+        return std::exchange(m_batchLost, false) ? CantWrite : InvalidParameter;
+    const Result result = guarded(CantWrite, [&]() -> Result {
+        m_batch->commit();
+        m_batch.reset();
+        ++processWrites;
+        return Success;
+    });
+    m_batchLost = false;
+    return result;
+}
+
+void SqliteRegistry::rollBackBatch()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_batch) {
+        m_batch.reset();
+        m_cache->clear(); // it holds what the batch wrote
+    }
+    m_batchLost = false;
+}
+
 std::uint32_t SqliteRegistry::expandEnvironmentStrings(const char *source, char *destination, std::uint32_t size)
 {
     if (!source)
@@ -903,13 +939,18 @@ Result SqliteRegistry::writing(Key key, std::uint32_t access, Body &&body)
         return InvalidHandle;
     if ((opened->access & access) != access)
         return AccessDenied;
+    if (m_batchLost)
+        return CantWrite;
     return guarded(CantWrite, [&]() -> Result {
         Connection &store = connection();
-        store::Transaction transaction(store);
+        std::optional<store::Transaction> transaction; // none inside a batch, which has its own
+        if (!m_batch)
+            transaction.emplace(store);
         refresh(Freshness::Current);
         const std::int64_t changesBefore = store.changes();
         const Result result = exists(opened->id) ? body(opened->id) : KeyDeleted;
-        transaction.commit();
+        if (transaction)
+            transaction->commit();
         if (store.changes() != changesBefore) {
             m_cache->clear();
             ++processWrites;
@@ -925,6 +966,10 @@ Result SqliteRegistry::guarded(Result failure, Body &&body)
     try {
         return body();
     } catch (const std::exception &) {
+        if (m_batch) {
+            m_batch.reset();
+            m_batchLost = true;
+        }
         m_connection.reset();
         m_cache->clear();
         return failure;

@@ -17,6 +17,7 @@ namespace registry {
 namespace store {
 class Cache;
 class Connection;
+class Transaction;
 struct KeyEntry;
 struct Node;
 } // namespace store
@@ -27,11 +28,16 @@ struct Node;
 // processes may use the same file at once. Reads come from a cache that is
 // dropped whenever this object writes or another connection has committed.
 // Every write sees every commit made before it. A read sees every write of
-// this process made before it and every commit of another process completed
-// 10 microseconds before it: quicker than any process can tell another one.
+// this process made before it, and every commit of another process completed
+// at least 10 microseconds before it: less than it takes one process to wake
+// another and tell it.
 //
 // A store that cannot be opened or read answers reads with BadDatabase and
 // writes with CantWrite; it is opened again on the next call.
+//
+// A batch is one write transaction from beginBatch() to commitBatch(): this
+// object sees its writes at once, other connections when it commits, and
+// other writers wait for it meanwhile.
 //
 // enumValue: when the name does not fit, *nameLength receives the name's
 // length without terminator, as queryInfoKey reports it.
@@ -63,6 +69,9 @@ public:
     Result queryInfoKey(Key key, KeyInfo *info) override;
     Result saveKey(Key key, const std::string &file) override;
     std::uint32_t expandEnvironmentStrings(const char *source, char *destination, std::uint32_t size) override;
+    Result beginBatch() override;
+    Result commitBatch() override;
+    void rollBackBatch() override;
     std::string toSystemText(const std::string &text) override;
     std::string fromSystemText(const std::string &text) override;
 
@@ -99,6 +108,8 @@ private:
     const std::string m_file;
     std::mutex m_mutex;
     std::unique_ptr<store::Connection> m_connection;
+    std::unique_ptr<store::Transaction> m_batch; // on m_connection, so declared after it
+    bool m_batchLost = false;                    // the store failed during the batch
     std::unique_ptr<store::Cache> m_cache;
     std::array<OpenKey, 4> m_roots; // in RootKey order
     std::unordered_map<Key, OpenKey> m_handles;

@@ -1,5 +1,6 @@
 #include "cRegistry.h"
 
+#include "OpenKey.h"
 #include "ProgramName.h"
 
 #include <optional>
@@ -7,37 +8,6 @@
 using namespace registry;
 
 namespace {
-
-// A key opened for one operation and closed when the operation leaves.
-class OpenKey
-{
-public:
-    explicit OpenKey(RegistryApi &api) : m_api(api) {}
-    ~OpenKey()
-    {
-        if (m_open)
-            m_api.closeKey(m_key);
-    }
-    OpenKey(const OpenKey &) = delete;
-    OpenKey &operator=(const OpenKey &) = delete;
-
-    bool open(Key root, const std::string &path, std::uint32_t access)
-    {
-        m_open = m_api.openKey(root, path, access, &m_key) == Success;
-        return m_open;
-    }
-    bool create(Key root, const std::string &path)
-    {
-        m_open = m_api.createKey(root, path, AllKeyRights, &m_key) == Success;
-        return m_open;
-    }
-    Key handle() const { return m_key; }
-
-private:
-    RegistryApi &m_api;
-    Key m_key = 0;
-    bool m_open = false;
-};
 
 // Every key name fits: 255 characters of up to four bytes each, and a terminator.
 constexpr std::uint32_t kKeyNameBuffer = MaxKeyNameLength * 4 + 1;
@@ -124,7 +94,7 @@ bool cRegistry::KeyExists() const
 bool cRegistry::CreateKey()
 {
     OpenKey key(m_api);
-    if (!key.create(root(), systemText(m_sectionKey)))
+    if (key.create(root(), systemText(m_sectionKey)) != Success)
         throw RegistryError(RegistryError::KeyFailure, errorSource(),
                             "Failed to create registry Key: '" + m_sectionKey);
     return true;
@@ -196,7 +166,7 @@ std::string cRegistry::textWithoutTerminator(const ByteArray &data)
 void cRegistry::setValue(const VariantValue &vValue)
 {
     OpenKey key(m_api);
-    if (!key.create(root(), systemText(m_sectionKey)))
+    if (key.create(root(), systemText(m_sectionKey)) != Success)
         throw RegistryError(RegistryError::KeyFailure, errorSource(), writeFailure(vValue));
     if (store(key.handle(), vValue) != Success)
         throw RegistryError(RegistryError::WriteFailure, errorSource(), writeFailure(vValue));

@@ -5,6 +5,7 @@
 #include "VariantValue.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,25 @@ public:
     void setValue(const VariantValue &vValue);
     bool EnumerateValues(std::vector<std::string> &sKeyNames, std::int32_t &iKeyCount) const;
     bool EnumerateSections(std::vector<std::string> &sSect, std::int32_t &iSectCount) const;
+    // Registers sExePath with the shell as the handler of ".sAssociation"
+    // files, under HKEY_CLASSES_ROOT. The first refused write raises; what
+    // was written before it stays.
+    void CreateEXEAssociation(const std::string &sExePath, const std::string &sClassName,
+                              const std::string &sClassDescription, const std::string &sAssociation,
+                              const std::string &sOpenMenuText = "&Open", bool bSupportPrint = false,
+                              const std::string &sPrintMenuText = "&Print", bool bSupportNew = false,
+                              const std::string &sNewMenuText = "&New", bool bSupportInstall = false,
+                              const std::string &sInstallMenuText = std::string(),
+                              std::int32_t lDefaultIconIndex = -1);
+    // Adds the verbs of vItems (name, menu text, command line, name, ...) to
+    // the class sClassName under the current ClassKey. Raises nothing: the
+    // last error of the call is left in LastError().
+    void CreateAdditionalEXEAssociations(const std::string &sClassName, const std::vector<VariantValue> &vItems);
+    const std::optional<RegistryError> &LastError() const { return m_lastError; }
+    // Writes the key at the cursor, its subkeys and all their values as a
+    // "REGEDIT4" script in the system's code page. Raises nothing; false when
+    // the file could not be written whole.
+    bool ExportToRegFile(const std::string &sFile);
 
     RegistryValueType ValueType() const { return m_valueType; }
     void setValueType(RegistryValueType eValueType) { m_valueType = eValueType; }
@@ -49,6 +69,7 @@ public:
 private:
     static std::int32_t ReverseDwordBytes(std::int32_t value);
     std::string ExpandEnvironmentText(const std::string &text) const;
+    std::string FormatRegFileValue(const std::string &sValueName);
 
     registry::Key root() const;
     std::string systemText(const std::string &text) const;
@@ -58,10 +79,21 @@ private:
     registry::Result store(registry::Key key, const VariantValue &vValue);
     std::string writeFailure(const VariantValue &vValue) const;
 
+    void writeUnnamed(const std::string &sectionKey, const VariantValue &value);
+    void writeVerb(const std::string &className, const std::string &verb, const std::string &menuText,
+                   const std::string &command);
+    template <typename Write>
+    void keepingError(Write write);
+
+    bool writeRegFile(const std::string &file);
+    std::vector<std::string> keysBreadthFirst();
+    std::string textEntry(const std::string &namePart, const std::string &text) const;
+
     registry::RegistryApi &m_api;
     RegistryRootKey m_classKey = 0;
     std::string m_sectionKey;
     std::string m_valueKey;
     RegistryValueType m_valueType = registry::RegNone;
     VariantValue m_default;
+    std::optional<RegistryError> m_lastError;
 };

@@ -1,3 +1,4 @@
+#include "MessageBoxAnswerer.h"
 #include "RecordingXdgOpen.h"
 #include "ShellErrorText.h"
 #include "ShellOpen.h"
@@ -16,36 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct SeenMessageBox
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Answers every message box that comes up while it lives, keeping the last.
-class MessageBoxAnswerer
-{
-public:
-    MessageBoxAnswerer()
-    {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen = SeenMessageBox{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
-            box->buttons().constFirst()->click();
-        });
-        poll.start(10);
-    }
-
-    std::optional<SeenMessageBox> seen;
-
-private:
-    QTimer poll;
-};
 
 void addErrorTextRows()
 {

@@ -1,6 +1,7 @@
 #include "CloseAllWindows.h"
 #include "Demarr.h"
 #include "FrmGenerique.h"
+#include "MessageBoxAnswerer.h"
 #include "ModemSimulator.h"
 #include "PortSetting.h"
 #include "TemporaryConfigFolder.h"
@@ -20,29 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct SeenMessageBox
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Answers the next message box with its first button once it is up.
-void answerNextMessageBox(SeenMessageBox &seen)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, &seen] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
-        box->buttons().constFirst()->click();
-        poll->deleteLater();
-    });
-    poll->start(10);
-}
 
 QList<QWidget *> visibleWindows()
 {
@@ -89,10 +67,11 @@ void TestDemarr::invalidCommandLine_explainsAndOpensNothing()
 {
     QFETCH(QStringList, arguments);
     TemporaryConfigFolder folder;
-    SeenMessageBox seen;
-    answerNextMessageBox(seen);
+    MessageBoxAnswerer answerer;
 
     QCOMPARE(Demarr::Main(arguments), nullptr);
+    QVERIFY(answerer.seen);
+    const SeenMessageBox &seen = *answerer.seen;
     QCOMPARE(seen.title, u"Renvolia"_s);
     QCOMPARE(seen.icon, QMessageBox::Critical);
     QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));

@@ -2,7 +2,9 @@
 #include "FixedClock.h"
 #include "FrmConfig.h"
 #include "FrmGenerique.h"
+#include "MessageBoxAnswerer.h"
 #include "PortSetting.h"
+#include "RegScriptImport.h"
 #include "SqliteRegistry.h"
 #include "TemporaryConfigFolder.h"
 #include "kvoCheck.h"
@@ -11,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,29 +31,6 @@ namespace {
 QDateTime at(int hour, int minute, int second)
 {
     return QDateTime(QDate(2026, 12, 6), QTime(hour, minute, second));
-}
-
-struct SeenBox
-{
-    bool seen = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Answers the next message box once it is up.
-void answerNextMessageBox(SeenBox &box)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, &box] {
-        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!shown)
-            return;
-        box = {true, shown->windowTitle(), shown->text(), shown->icon()};
-        shown->buttons().constFirst()->click();
-        poll->deleteLater();
-    });
-    poll->start(10);
 }
 
 FrmGenerique *reportWindow()
@@ -127,6 +107,8 @@ private slots:
     void portDialog_cancelChangesNothing();
     void portDialog_spinnerStaysWithinOneToNine();
     void helpMenu_aboutBoxIsModal_missingHelpIsSilent();
+    void modemTab_listsOnce_choiceStoresThePort();
+    void modemTab_failureSendsToThePortDialog();
 };
 
 void TestFrmConfig::load_showsPortAndStartTime()
@@ -205,20 +187,19 @@ void TestFrmConfig::arming_checksTimeThenRequest()
     rig.txtTps()->setText(startTime);
     rig.txtNum()->setText(number);
     rig.chkAnnul()->setChecked(cancellation);
-    SeenBox box;
-    answerNextMessageBox(box);
+    MessageBoxAnswerer answerer;
     rig.clickGo();
     if (message.isEmpty()) {
         QVERIFY(rig.isArmed());
         QVERIFY(rig.control<QTimer>(u"timLance"_s)->isActive());
         QTest::qWait(100);
-        QVERIFY(!box.seen);
+        QVERIFY(!answerer.seen);
         return;
     }
-    QTRY_VERIFY(box.seen);
-    QCOMPARE(box.text, message);
-    QCOMPARE(box.title, u"Renvolia"_s);
-    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QTRY_VERIFY(answerer.seen);
+    QCOMPARE(answerer.seen->text, message);
+    QCOMPARE(answerer.seen->title, u"Renvolia"_s);
+    QCOMPARE(answerer.seen->icon, QMessageBox::NoIcon);
     QVERIFY(!rig.isArmed());
     QCOMPARE(rig.cmdGO()->text(), u"&Procéder"_s);
     QVERIFY(rig.txtNum()->isEnabled());
@@ -253,11 +234,10 @@ void TestFrmConfig::disarmThenArmAgain_checksAgain()
     QCOMPARE(rig.txtNum()->text(), u"0612345678"_s);
 
     rig.txtNum()->clear();
-    SeenBox box;
-    answerNextMessageBox(box);
+    MessageBoxAnswerer answerer;
     rig.clickGo();
-    QTRY_VERIFY(box.seen);
-    QCOMPARE(box.text, u"Ni annulation, ni renvoi à effectuer."_s);
+    QTRY_VERIFY(answerer.seen);
+    QCOMPARE(answerer.seen->text, u"Ni annulation, ni renvoi à effectuer."_s);
     QVERIFY(!rig.isArmed());
 }
 
@@ -433,6 +413,69 @@ void TestFrmConfig::helpMenu_aboutBoxIsModal_missingHelpIsSilent()
     QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(rig.window->isVisible());
     QCOMPARE(rig.txtTps()->text(), u"15:00"_s);
+}
+
+void TestFrmConfig::modemTab_listsOnce_choiceStoresThePort()
+{
+    ConfigRig rig;
+    const auto imported = registry::importRegScript(rig.store, R"(REGEDIT4
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0000]
+"Model"="Modem Alpha"
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0001]
+"Model"="Modem Beta"
+
+[HKEY_LOCAL_MACHINE\Enum\Root\0000]
+"Driver"="MODEM\\0000"
+"PORTNAME"="COM02"
+
+[HKEY_LOCAL_MACHINE\Enum\Root\0001]
+"Driver"="MODEM\\0001"
+"PORTNAME"="COM3"
+)");
+    QVERIFY2(imported.ok, imported.message.c_str());
+    auto *tabs = rig.control<QTabWidget>(u"tabConfig"_s);
+    auto *list = rig.control<QComboBox>(u"comModem"_s);
+    tabs->setCurrentIndex(1);
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->itemText(1), u"Modem Beta"_s);
+    QCOMPARE(list->itemData(1).toInt(), 3);
+    QCOMPARE(list->currentIndex(), -1);
+
+    MessageBoxAnswerer answerer;
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdChoix"_s), Qt::LeftButton);
+    QTRY_VERIFY(answerer.seen);
+    QCOMPARE(answerer.seen->text, u"Sélectionnez un nom de modem."_s);
+    QCOMPARE(answerer.seen->icon, QMessageBox::Information);
+    QCOMPARE(PortSetting::current(), u"0"_s);
+
+    list->setCurrentIndex(0);
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdChoix"_s), Qt::LeftButton);
+    QCOMPARE(PortSetting::current(), u"2"_s);
+    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° du port sélectionné: 2"_s);
+    PortSetting::setCurrent(u"other"_s);
+    PortSetting::load();
+    QCOMPARE(PortSetting::current(), u"2"_s);
+
+    // A modem installed meanwhile is not seen: the list is made once per window.
+    QVERIFY(registry::importRegScript(rig.store, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"
+                                                 "\\Services\\Class\\Modem\\0002]\r\n\"Model\"=\"Gamma\"\r\n")
+                .ok);
+    tabs->setCurrentIndex(0);
+    tabs->setCurrentIndex(1);
+    QCOMPARE(list->count(), 2);
+}
+
+void TestFrmConfig::modemTab_failureSendsToThePortDialog()
+{
+    ConfigRig rig;
+    rig.control<QTabWidget>(u"tabConfig"_s)->setCurrentIndex(1);
+    QCOMPARE(rig.control<QLabel>(u"lblInfo"_s)->text(),
+             u"Le programme n'a pas pu établir la liste vos modems. Sélectionnez vous-même le port de communication désiré."_s);
+    QVERIFY(!rig.control<QPushButton>(u"cmdChoix"_s)->isEnabled());
+    QCOMPARE(rig.window->focusWidget(), rig.control<QPushButton>(u"cmdPort"_s));
+    QCOMPARE(rig.control<QComboBox>(u"comModem"_s)->count(), 0);
 }
 
 QTEST_MAIN(TestFrmConfig)

@@ -1,13 +1,15 @@
 // Writes values into a registry store, one call sequence per value as the
 // registry class does it, and prints each value's index once its write has
-// returned. The value's data is its name.
+// returned. The value's data is its name. With --on-go, it waits for a line
+// on its input before it opens the store, so that several writers start together.
 //
-// registry_writer <store file> <key below HKEY_CURRENT_USER> <name prefix> <count>
+// registry_writer <store file> <key below HKEY_CURRENT_USER> <name prefix> <count> [--on-go]
 
 #include "SqliteRegistry.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -28,9 +30,15 @@ registry::Result writeValue(registry::RegistryApi &api, const std::string &path,
 
 int main(int argc, char *argv[])
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: registry_writer <store file> <key> <name prefix> <count>\n");
+    const bool onGo = argc == 6 && std::strcmp(argv[5], "--on-go") == 0;
+    if (argc != 5 && !onGo) {
+        std::fprintf(stderr, "usage: registry_writer <store file> <key> <name prefix> <count> [--on-go]\n");
         return 2;
+    }
+    if (onGo) {
+        char line[16];
+        if (!std::fgets(line, sizeof line, stdin))
+            return 2;
     }
     registry::SqliteRegistry api(argv[1]);
     const std::string path = argv[2];

@@ -162,6 +162,9 @@ private slots:
     void program_data();
     void program();
     void programWritesTheStore();
+    void exportThenImport_data();
+    void exportThenImport();
+    void importRefusesMalformedFile();
 };
 
 void TestRegCommand::setThenGet_data()
@@ -417,6 +420,17 @@ void TestRegCommand::badInput_data()
     QTest::addRow("deleting a key with subkeys") << QStringList{QStringLiteral("delete-key"), present} << 1
                                                  << QStringLiteral("cannot delete HKCU\\Software\\Renvolia: it has "
                                                                    "subkeys");
+    const QString nowhere = QStringLiteral("/nonexistent-renvolia/x.reg");
+    QTest::addRow("exporting a missing key") << QStringList{QStringLiteral("export"), fresh, nowhere} << 1
+                                             << QStringLiteral("cannot open HKCU\\Software\\Fresh: not found");
+    QTest::addRow("exporting into a missing folder") << QStringList{QStringLiteral("export"), present, nowhere} << 1
+                                                     << QStringLiteral("cannot export HKCU\\Software\\Renvolia to ")
+                                                            + nowhere;
+    QTest::addRow("importing a missing file") << QStringList{QStringLiteral("import"), nowhere} << 1
+                                              << QStringLiteral("cannot import ") + nowhere
+                                                     + QStringLiteral(": cannot read the file");
+    QTest::addRow("export without a file") << QStringList{QStringLiteral("export"), present} << 2
+                                           << QStringLiteral("wrong argument count: export takes KEY FILE");
 }
 
 void TestRegCommand::badInput()
@@ -472,7 +486,8 @@ void TestRegCommand::help()
     QCOMPARE(outcome.status, 0);
     QVERIFY(outcome.out.startsWith(QStringLiteral("usage: renvolia-reg COMMAND ARGUMENTS\n")));
     for (const char *usage : {"\n  list KEY ", "\n  get KEY NAME ", "\n  set KEY NAME TYPE DATA... ",
-                              "\n  delete-value KEY NAME ", "\n  delete-key KEY ", "\n  --help "})
+                              "\n  delete-value KEY NAME ", "\n  delete-key KEY ", "\n  export KEY FILE ",
+                              "\n  import FILE ", "\n  --help "})
         QVERIFY2(outcome.out.contains(QLatin1String(usage)), usage);
 }
 
@@ -537,6 +552,70 @@ void TestRegCommand::programWritesTheStore()
     port.truncate(size);
     QCOMPARE(type, std::uint32_t(RegDword));
     QCOMPARE(port.toHex(), QByteArray("f8030000"));
+}
+
+void TestRegCommand::exportThenImport_data()
+{
+    QTest::addColumn<QString>("exported");
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("listing");
+
+    // Texts as the registry class reads them: expanded, big-endian and short
+    // double words as numbers, other types as bytes.
+    QTest::addRow("key with every kind of value")
+        << QStringLiteral("HKEY_CURRENT_USER\\Software\\Renvolia") << QStringLiteral("HKCU\\Software\\Renvolia")
+        << QStringLiteral("Alpha\\\n"
+                          "Beta\\\n"
+                          "\tREG_SZ\tdefault\n"
+                          "Big\tREG_DWORD\t258\n"
+                          "Blob\tREG_BINARY\t01ff\n"
+                          "Count\tREG_DWORD\t7\n"
+                          "Lines\tREG_MULTI_SZ\tx\ty z\n"
+                          "Path\tREG_SZ\t/home/renvolia\\bin\n"
+                          "Short\tREG_DWORD\t7\n"
+                          "Tabbed\tREG_SZ\ta\\tb\\nc\n"
+                          "Wide\tREG_BINARY\t0100000000000000\n");
+    QTest::addRow("subkey, short root") << QStringLiteral("hkcu\\Software\\Renvolia\\Beta")
+                                        << QStringLiteral("HKCU\\Software\\Renvolia") << QStringLiteral("Beta\\\n");
+}
+
+void TestRegCommand::exportThenImport()
+{
+    QFETCH(QString, exported);
+    QFETCH(QString, listed);
+    QFETCH(QString, listing);
+    qputenv("HOME", "/home/renvolia");
+    TemporaryStore original;
+    writeListFixture(original.api);
+    const QString script = QDir(original.folder.path()).filePath(QStringLiteral("export.reg"));
+
+    const Outcome exporting = run(original.api, {QStringLiteral("export"), exported, script});
+    QCOMPARE(exporting.err, QString());
+    QCOMPARE(exporting.status, 0);
+    QCOMPARE(exporting.out, QString());
+
+    TemporaryStore copy;
+    const Outcome importing = run(copy.api, {QStringLiteral("import"), script});
+    QCOMPARE(importing.err, QString());
+    QCOMPARE(importing.status, 0);
+    QCOMPARE(importing.out, QString());
+    QCOMPARE(run(copy.api, {QStringLiteral("list"), listed}).out, listing);
+}
+
+void TestRegCommand::importRefusesMalformedFile()
+{
+    TemporaryStore store;
+    const QString script = QDir(store.folder.path()).filePath(QStringLiteral("bad.reg"));
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\New]\r\n\"v\"=dword:xyz\r\n");
+    file.close();
+
+    const Outcome outcome = runProgram(store.file, {QStringLiteral("import"), script});
+    QCOMPARE(outcome.err, QStringLiteral("renvolia-reg: cannot import ") + script
+                              + QStringLiteral(", line 3: expected 1 to 8 hexadecimal digits, found \"xyz\"\n"));
+    QCOMPARE(outcome.status, 1);
+    QVERIFY(!keyExists(store.api, "Software\\New"));
 }
 
 QTEST_GUILESS_MAIN(TestRegCommand)

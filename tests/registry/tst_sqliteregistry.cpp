@@ -9,8 +9,11 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using namespace registry;
@@ -18,6 +21,8 @@ using namespace Qt::StringLiterals;
 
 enum class Operation { OpenKey, CreateKey, DeleteKey, QueryValue, SetValue, DeleteValue, EnumKey, EnumValue, QueryInfo, SaveKey };
 Q_DECLARE_METATYPE(Operation)
+enum class Change { RewriteValue, DeleteValue, AddValue, AddSubKey, DeleteSubKey };
+Q_DECLARE_METATYPE(Change)
 
 namespace {
 
@@ -217,6 +222,25 @@ bool integrityOk(const QString &file)
     return ok;
 }
 
+bool execute(const QString &file, const char *sql)
+{
+    sqlite3 *database = nullptr;
+    const bool done = sqlite3_open(file.toUtf8().constData(), &database) == SQLITE_OK
+        && sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(database);
+    return done;
+}
+
+bool createForeignDatabase(const QString &file)
+{
+    sqlite3 *database = nullptr;
+    const bool created = sqlite3_open(file.toUtf8().constData(), &database) == SQLITE_OK
+        && sqlite3_exec(database, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')", nullptr, nullptr, nullptr)
+            == SQLITE_OK;
+    sqlite3_close(database);
+    return created;
+}
+
 QByteArray contentOf(const QString &file)
 {
     QFile in(file);
@@ -299,6 +323,7 @@ private slots:
     void enumValueBuffers_data();
     void enumValueBuffers();
     void missingItems();
+    void nullArguments();
     void accessChecked_data();
     void accessChecked();
     void rootsAllowEverything();
@@ -327,6 +352,7 @@ private slots:
     void concurrentWritersLoseNothing_data();
     void concurrentWritersLoseNothing();
     void anotherProcessCommitsSeen();
+    void openingWaitsForWriterToSwitchJournal();
     void expandEnvironmentStrings_data();
     void expandEnvironmentStrings();
 
@@ -334,6 +360,7 @@ private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     QString storeFile() const { return path(u"registry.sqlite"_s); }
     Key createUnderTest(const QByteArray &subKey, std::uint32_t access = AllKeyRights);
+    void writeConcurrently(const QString &file, int writers, int count);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SqliteRegistry> m_api;
@@ -677,6 +704,30 @@ void TestSqliteRegistry::missingItems()
     QCOMPARE(m_api->deleteKey(CurrentUser, "Test\\Absent"), FileNotFound);
 }
 
+void TestSqliteRegistry::nullArguments()
+{
+    const Key key = createUnderTest("Nulls");
+    QVERIFY(key != noKey);
+    QCOMPARE(m_api->setValue(key, "nothing", RegBinary, nullptr, 0), Success);
+    std::uint32_t type = 0;
+    std::uint32_t size = 99;
+    QCOMPARE(m_api->queryValue(key, "nothing", &type, nullptr, &size), Success);
+    QCOMPARE(size, 0u);
+    QCOMPARE(type, std::uint32_t{RegBinary});
+    QCOMPARE(m_api->queryValue(key, "nothing", nullptr, nullptr, nullptr), Success);
+
+    QCOMPARE(m_api->setValue(key, "missing data", RegBinary, nullptr, 3), InvalidParameter);
+    QCOMPARE(m_api->queryValue(key, "missing data", nullptr, nullptr, &size), FileNotFound);
+    std::uint8_t byte = 0;
+    QCOMPARE(m_api->queryValue(key, "nothing", nullptr, &byte, nullptr), InvalidParameter);
+    char name[8];
+    QCOMPARE(m_api->enumValue(key, 0, name, nullptr, nullptr, nullptr, nullptr), InvalidParameter);
+    QCOMPARE(m_api->enumKey(key, 0, nullptr, 8), InvalidParameter);
+    QCOMPARE(m_api->openKey(key, "", QueryValue, nullptr), InvalidParameter);
+    KeyInfo *noInfo = nullptr;
+    QCOMPARE(m_api->queryInfoKey(key, noInfo), Success);
+}
+
 void TestSqliteRegistry::accessChecked_data()
 {
     QTest::addColumn<Operation>("operation");
@@ -725,6 +776,8 @@ void TestSqliteRegistry::rootsAllowEverything()
     QCOMPARE(m_api->createKey(CurrentUser, "Child", 0, nullptr), InvalidParameter);
     for (const Operation operation : allOperations)
         QCOMPARE(run(*m_api, operation, CurrentUser, path(u"saved.sqlite"_s)), Success);
+    QCOMPARE(m_api->closeKey(CurrentUser), Success);
+    QCOMPARE(run(*m_api, Operation::QueryInfo, CurrentUser, QString()), Success);
 }
 
 void TestSqliteRegistry::emptySubKeyOpensTheKeyAgain()
@@ -895,18 +948,18 @@ void TestSqliteRegistry::invalidHandles()
 
 void TestSqliteRegistry::otherConnectionsCommitsSeen_data()
 {
-    QTest::addColumn<int>("change");
+    QTest::addColumn<Change>("change");
 
-    QTest::addRow("a value rewritten") << 0;
-    QTest::addRow("a value deleted") << 1;
-    QTest::addRow("a value added") << 2;
-    QTest::addRow("a subkey added") << 3;
-    QTest::addRow("a subkey deleted") << 4;
+    QTest::addRow("a value rewritten") << Change::RewriteValue;
+    QTest::addRow("a value deleted") << Change::DeleteValue;
+    QTest::addRow("a value added") << Change::AddValue;
+    QTest::addRow("a subkey added") << Change::AddSubKey;
+    QTest::addRow("a subkey deleted") << Change::DeleteSubKey;
 }
 
 void TestSqliteRegistry::otherConnectionsCommitsSeen()
 {
-    QFETCH(int, change);
+    QFETCH(Change, change);
 
     const Key key = createUnderTest("Shared\\Old");
     QVERIFY(key != noKey);
@@ -923,25 +976,25 @@ void TestSqliteRegistry::otherConnectionsCommitsSeen()
     QCOMPARE(other.openKey(CurrentUser, "Test\\Shared", AllKeyRights, &otherShared), Success);
     Key added = noKey;
     switch (change) {
-    case 0:
+    case Change::RewriteValue:
         QCOMPARE(writeText(other, otherShared, "VALUE", "after"), Success);
         QCOMPARE(readValue(*m_api, shared, "value").data, "after"_ba);
         break;
-    case 1:
+    case Change::DeleteValue:
         QCOMPARE(other.deleteValue(otherShared, "value"), Success);
         QCOMPARE(readValue(*m_api, shared, "value").result, FileNotFound);
         QCOMPARE(valueNames(*m_api, shared), QByteArrayList());
         break;
-    case 2:
+    case Change::AddValue:
         QCOMPARE(writeText(other, otherShared, "another", "x"), Success);
         QCOMPARE(valueNames(*m_api, shared), (QByteArrayList{"value", "another"}));
         break;
-    case 3:
+    case Change::AddSubKey:
         QCOMPARE(other.createKey(otherShared, "New", AllKeyRights, &added), Success);
         QCOMPARE(subKeyNames(*m_api, shared), (QByteArrayList{"New", "Old"}));
         QCOMPARE(m_api->openKey(shared, "new", QueryValue, &added), Success);
         break;
-    case 4:
+    case Change::DeleteSubKey:
         QCOMPARE(other.deleteKey(otherShared, "Old"), Success);
         QCOMPARE(subKeyNames(*m_api, shared), QByteArrayList());
         QCOMPARE(m_api->openKey(shared, "Old", QueryValue, &added), FileNotFound);
@@ -1053,21 +1106,29 @@ void TestSqliteRegistry::unusableStore_data()
 {
     QTest::addColumn<QString>("store");
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("foreignDatabase");
 
-    QTest::addRow("below a regular file") << u"plain/registry.sqlite"_s << QByteArray();
-    QTest::addRow("a file that is no database") << u"registry.sqlite"_s << "just some text, long enough "_ba.repeated(20);
-    QTest::addRow("a folder in its place") << u"folder"_s << QByteArray();
+    QTest::addRow("below a regular file") << u"plain/registry.sqlite"_s << QByteArray() << false;
+    QTest::addRow("a file that is no database") << u"registry.sqlite"_s << "just some text, long enough "_ba.repeated(20)
+                                                << false;
+    QTest::addRow("a folder in its place") << u"folder"_s << QByteArray() << false;
+    QTest::addRow("another program's database") << u"notes.sqlite"_s << QByteArray() << true;
 }
 
 void TestSqliteRegistry::unusableStore()
 {
     QFETCH(QString, store);
     QFETCH(QByteArray, content);
+    QFETCH(bool, foreignDatabase);
 
     writeFile(path(u"plain"_s), "a regular file");
     QVERIFY(QDir(m_dir->path()).mkdir(u"folder"_s));
     if (!content.isEmpty())
         writeFile(path(store), content);
+    if (foreignDatabase) {
+        QVERIFY(createForeignDatabase(path(store)));
+        content = contentOf(path(store));
+    }
 
     SqliteRegistry api(text(path(store).toUtf8()));
     for (const Operation operation : allOperations) {
@@ -1136,40 +1197,58 @@ void TestSqliteRegistry::concurrentWritersLoseNothing_data()
 {
     QTest::addColumn<int>("writers");
     QTest::addColumn<int>("count");
+    QTest::addColumn<int>("rounds");
 
-    QTest::addRow("two writers, many values each") << 2 << 300;
-    QTest::addRow("six writers making the store together") << 6 << 5;
+    QTest::addRow("two writers, many values each") << 2 << 300 << 1;
+    // Making a store races for the file; each round starts on a new one.
+    QTest::addRow("six writers making the store together") << 6 << 5 << 3;
 }
 
 void TestSqliteRegistry::concurrentWritersLoseNothing()
 {
     QFETCH(int, writers);
     QFETCH(int, count);
+    QFETCH(int, rounds);
 
+    for (int round = 0; round < rounds; ++round) {
+        const QString file = path(u"round%1.sqlite"_s.arg(round));
+        writeConcurrently(file, writers, count);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(integrityOk(file));
+        SqliteRegistry api(text(file.toUtf8()));
+        Key key = noKey;
+        QCOMPARE(api.openKey(CurrentUser, "Software\\Kelvo\\Shared", QueryValue, &key), Success);
+        KeyInfo info;
+        QCOMPARE(api.queryInfoKey(key, &info), Success);
+        QCOMPARE(info.values, std::uint32_t(writers * count));
+        for (int w = 0; w < writers; ++w)
+            for (int index = 0; index < count; ++index) {
+                const QByteArray name = "w" + QByteArray::number(w) + "_" + QByteArray::number(index);
+                QCOMPARE(readValue(api, key, name).data, name);
+            }
+    }
+}
+
+void TestSqliteRegistry::writeConcurrently(const QString &file, int writers, int count)
+{
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int w = 0; w < writers; ++w) {
         processes.push_back(std::make_unique<QProcess>());
-        processes.back()->start(QString::fromUtf8(REGISTRY_WRITER), {storeFile(), u"Software\\Kelvo\\Shared"_s,
-                                                                      u"w%1_"_s.arg(w), QString::number(count)});
+        processes.back()->start(QString::fromUtf8(REGISTRY_WRITER), {file, u"Software\\Kelvo\\Shared"_s,
+                                                                      u"w%1_"_s.arg(w), QString::number(count), u"--on-go"_s});
+        QVERIFY(processes.back()->waitForStarted());
     }
+    for (const auto &writer : processes)
+        writer->write("go\n");
+    for (const auto &writer : processes)
+        QVERIFY(writer->waitForBytesWritten());
     for (const auto &writer : processes) {
         QVERIFY(writer->waitForFinished(60000));
         QVERIFY2(writer->exitStatus() == QProcess::NormalExit && writer->exitCode() == 0,
                  writer->readAllStandardError().constData());
         QCOMPARE(reportedLines(writer->readAllStandardOutput()).size(), count);
     }
-
-    QVERIFY(integrityOk(storeFile()));
-    Key key = noKey;
-    QCOMPARE(m_api->openKey(CurrentUser, "Software\\Kelvo\\Shared", QueryValue, &key), Success);
-    KeyInfo info;
-    QCOMPARE(m_api->queryInfoKey(key, &info), Success);
-    QCOMPARE(info.values, std::uint32_t(writers * count));
-    for (int w = 0; w < writers; ++w)
-        for (int index = 0; index < count; ++index) {
-            const QByteArray name = "w" + QByteArray::number(w) + "_" + QByteArray::number(index);
-            QCOMPARE(readValue(*m_api, key, name).data, name);
-        }
 }
 
 void TestSqliteRegistry::anotherProcessCommitsSeen()
@@ -1187,6 +1266,34 @@ void TestSqliteRegistry::anotherProcessCommitsSeen()
 
     QCOMPARE(valueNames(*m_api, key), (QByteArrayList{"p1", "p0", "p2"}));
     QCOMPARE(readValue(*m_api, key, "p1").data, "p1"_ba);
+}
+
+// As when another process is making the same new store: it holds the write
+// lock while the file still has the rollback journal.
+void TestSqliteRegistry::openingWaitsForWriterToSwitchJournal()
+{
+    Key key = noKey;
+    QCOMPARE(m_api->createKey(CurrentUser, "Before", AllKeyRights, &key), Success);
+    m_api.reset();
+    QVERIFY(execute(storeFile(), "PRAGMA journal_mode = DELETE"));
+
+    std::atomic<bool> writing = false;
+    std::thread writer([&writing, file = storeFile().toUtf8()] {
+        sqlite3 *database = nullptr;
+        sqlite3_open(file.constData(), &database);
+        sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        writing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(database);
+    });
+    while (!writing)
+        std::this_thread::yield();
+    SqliteRegistry api(text(storeFile().toUtf8()));
+    const Result created = api.createKey(CurrentUser, "After", AllKeyRights, &key);
+    writer.join();
+    QCOMPARE(created, Success);
+    QCOMPARE(subKeyNames(api, CurrentUser), (QByteArrayList{"After", "Before"}));
 }
 
 void TestSqliteRegistry::expandEnvironmentStrings_data()

@@ -1,0 +1,127 @@
+// Renders every window headless into a folder, for the README:
+//   renvolia-screenshots docs/
+// It works in a temporary settings folder and registry store of its own.
+#include "Clock.h"
+#include "CommandLine.h"
+#include "FrmAbout.h"
+#include "FrmConfig.h"
+#include "FrmGenerique.h"
+#include "FrmPort.h"
+#include "ModemSimulator.h"
+#include "PortSetting.h"
+#include "SqliteRegistry.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+class StandingClock final : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(14, 59, 30)); }
+};
+
+bool save(QWidget *window, const QDir &folder, const QString &name)
+{
+    window->adjustSize();
+    QApplication::processEvents();
+    const QString file = folder.filePath(name);
+    const bool saved = window->grab().save(file);
+    QTextStream(stdout) << (saved ? u"wrote "_s : u"could not write "_s) << file << Qt::endl;
+    return saved;
+}
+
+void storeRegisteredUser(registry::RegistryApi &store)
+{
+    registry::Key key = 0;
+    const std::string name = "Marie Dupont";
+    if (store.createKey(registry::Users, ".Default\\Software\\Microsoft\\MS Setup (ACME)\\User Info",
+                        registry::AllKeyRights, &key) != registry::Success)
+        return;
+    store.setValue(key, "DefName", registry::RegSz, reinterpret_cast<const std::uint8_t *>(name.c_str()),
+                   std::uint32_t(name.size() + 1));
+    store.closeKey(key);
+}
+
+bool shootConfiguration(const QDir &folder, registry::RegistryApi &store, const Clock &clock)
+{
+    FrmConfig config(clock, store);
+    config.show();
+    bool saved = save(&config, folder, u"configuration-parametres.png"_s);
+    config.findChild<QTabWidget *>(u"tabConfig"_s)->setCurrentIndex(1);
+    saved &= save(&config, folder, u"configuration-port.png"_s);
+
+    FrmPort port(PortSetting::current(), &config);
+    port.show();
+    saved &= save(&port, folder, u"port-dialog.png"_s);
+    return saved;
+}
+
+bool shootAbout(const QDir &folder, registry::RegistryApi &store)
+{
+    storeRegisteredUser(store);
+    FrmAbout about(store);
+    about.show();
+    return save(&about, folder, u"about.png"_s);
+}
+
+bool shootCommandLineMessage(const QDir &folder)
+{
+    QMessageBox box(QMessageBox::Critical, u"Renvolia"_s, invalidCommandLineMessage(), QMessageBox::Ok);
+    box.show();
+    return save(&box, folder, u"command-line-error.png"_s);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fputs("usage: renvolia-screenshots FOLDER\n", stderr);
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    registry::SqliteRegistry store(settings.filePath(u"registry.sqlite"_s).toStdString());
+    const StandingClock clock;
+    PortSetting::setCurrent(u"3"_s);
+
+    bool saved = shootConfiguration(folder, store, clock) && shootAbout(folder, store)
+        && shootCommandLineMessage(folder);
+
+    ModemSimulator modem;
+    if (!modem.open() || !modem.linkAsPort(3, settings.filePath(u"renvolia"_s))) {
+        std::fputs("renvolia-screenshots: no pseudo-terminal for the modem\n", stderr);
+        return 1;
+    }
+    FrmGenerique *report = FrmGenerique::launch(OperationRequest::forwarding(u"0612345678"_s),
+                                                &PortSetting::current, systemClock(), {400ms, 200ms});
+    auto *poll = new QTimer(&app);
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        if (report->findChild<QPushButton *>(u"cmdCancel"_s)->text() != u"Fermer"_s)
+            return;
+        saved &= save(report, folder, u"report-success.png"_s);
+        QApplication::exit(saved ? 0 : 1);
+    });
+    poll->start(50);
+    QTimer::singleShot(10000, &app, [] {
+        std::fputs("renvolia-screenshots: the forwarding did not finish\n", stderr);
+        QApplication::exit(1);
+    });
+    return QApplication::exec();
+}
