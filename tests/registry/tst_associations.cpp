@@ -54,20 +54,20 @@ public:
     {
         return m_store.queryValue(key, name, type, data, size);
     }
-    Result enumKey(Key key, std::uint32_t index, char *name, std::uint32_t nameSize) override
+    Result enumKey(Key key, std::uint32_t index, char *name, std::uint32_t size) override
     {
-        return m_store.enumKey(key, index, name, nameSize);
+        return m_store.enumKey(key, index, name, size);
     }
-    Result enumValue(Key key, std::uint32_t index, char *name, std::uint32_t *nameLength, std::uint32_t *type,
-                     std::uint8_t *data, std::uint32_t *dataSize) override
+    Result enumValue(Key key, std::uint32_t index, char *name, std::uint32_t *length, std::uint32_t *type,
+                     std::uint8_t *data, std::uint32_t *size) override
     {
-        return m_store.enumValue(key, index, name, nameLength, type, data, dataSize);
+        return m_store.enumValue(key, index, name, length, type, data, size);
     }
     Result queryInfoKey(Key key, KeyInfo *info) override { return m_store.queryInfoKey(key, info); }
     Result saveKey(Key key, const std::string &file) override { return m_store.saveKey(key, file); }
-    std::uint32_t expandEnvironmentStrings(const char *source, char *destination, std::uint32_t size) override
+    std::uint32_t expandEnvironmentStrings(const char *from, char *to, std::uint32_t size) override
     {
-        return m_store.expandEnvironmentStrings(source, destination, size);
+        return m_store.expandEnvironmentStrings(from, to, size);
     }
     std::string toSystemText(const std::string &text) override { return m_store.toSystemText(text); }
     std::string fromSystemText(const std::string &text) override { return m_store.fromSystemText(text); }

@@ -64,19 +64,11 @@ Exported exportKey(cRegistry &reg, ScratchStore &store, RegistryRootKey root, co
     return {ok, fileContents(path)};
 }
 
-// Every key below and with `section`, breadth first, as the class lists them.
-std::vector<std::string> keysBelow(cRegistry &reg, const std::string &section)
+VariantValue readThrough(cRegistry &reg, const std::string &path, const std::string &name)
 {
-    std::vector<std::string> keys{section};
-    std::vector<std::string> names;
-    std::int32_t count = 0;
-    for (std::size_t next = 0; next < keys.size(); ++next) {
-        reg.setSectionKey(keys[next]);
-        reg.EnumerateSections(names, count);
-        for (const std::string &name : names)
-            keys.push_back(keys[next] + "\\" + name);
-    }
-    return keys;
+    reg.setSectionKey(path);
+    reg.setValueKey(name);
+    return reg.Value();
 }
 
 struct TripValue
@@ -85,7 +77,7 @@ struct TripValue
     std::string name;
     std::uint32_t type;
     QByteArray data;
-    bool sameBytes; // false where the script keeps the value as the class reads it, not its type and bytes
+    bool sameBytes; // else the script keeps the value as the class reads it, not its type and bytes
 };
 
 std::vector<TripValue> tripValues()
@@ -320,27 +312,11 @@ void TestRegExport::roundTrip_keepsKeysAndValues()
     const Exported again = exportKey(target, copy, CurrentUser, "Software\\Trip");
     QCOMPARE(bodyOf(again.file), bodyOf(exported.file));
 
-    const std::vector<std::string> keys = keysBelow(source, "Software\\Trip");
-    QCOMPARE(keysBelow(target, "Software\\Trip"), keys);
-    std::vector<std::string> names;
-    std::vector<std::string> namesCopied;
-    std::int32_t count = 0;
-    for (const std::string &key : keys) {
-        source.setSectionKey(key);
-        target.setSectionKey(key);
-        source.EnumerateValues(names, count);
-        target.EnumerateValues(namesCopied, count);
-        QCOMPARE(namesCopied, names);
-        for (const std::string &name : names) {
-            source.setValueKey(name);
-            target.setValueKey(name);
-            QCOMPARE(target.Value(), source.Value());
-        }
-    }
     for (const TripValue &value : tripValues()) {
         if (value.sameBytes)
-            QCOMPARE(copy.raw(CurrentUser, value.path, value.name),
-                     std::make_pair(qint64(value.type), value.data));
+            QCOMPARE(copy.raw(CurrentUser, value.path, value.name), std::make_pair(qint64(value.type), value.data));
+        else
+            QCOMPARE(readThrough(target, value.path, value.name), readThrough(source, value.path, value.name));
     }
 }
 
