@@ -4,6 +4,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_modem_discovery
 
+#include "BenchSupport.h"
 #include "FrmConfig.h"
 #include "SqliteRegistry.h"
 
@@ -16,7 +17,6 @@
 #include <cstdio>
 #include <string>
 
-#include <sys/resource.h>
 
 using namespace registry;
 
@@ -73,12 +73,10 @@ int main(int argc, char *argv[])
     tabs->setCurrentIndex(1); // the walk runs inside this call
     const qint64 elapsed = blocked.elapsed();
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     const int listed = window.findChild<QComboBox *>(QStringLiteral("comModem"))->count();
     std::printf("enumeration keys        %d\n", kBuses * kDevicesPerBus + kBuses + 1);
     std::printf("modems listed           %d\n", listed);
     std::printf("window blocked          %lld ms\n", static_cast<long long>(elapsed));
-    std::printf("peak resident memory    %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);
+    std::printf("peak resident memory    %.1f MiB\n", bench::peakMemoryMiB());
     return listed == 2 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 //
 // bench_registry_walk [folder for the store]   (default: $TMPDIR, else /tmp)
 
+#include "BenchSupport.h"
 #include "SqliteRegistry.h"
 
 #include <chrono>
@@ -33,13 +34,6 @@ constexpr std::size_t readStride = 7919;
 double millisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double peakMemoryMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 std::vector<std::string> treePaths()
@@ -174,29 +168,14 @@ int measure(const std::string &file)
     const Walk second = walk(api);
     if (!reportWalk("walk again, same object", second, paths.size(), millisecondsSince(start)))
         return 1;
-    std::printf("%-44s %8.1f MiB\n", "peak resident memory", peakMemoryMiB());
+    std::printf("%-44s %8.1f MiB\n", "peak resident memory", bench::peakMemoryMiB());
     return 0;
-}
-
-std::filesystem::path temporaryFolder(int argc, char *argv[])
-{
-    if (argc > 1)
-        return argv[1];
-    const char *tmp = std::getenv("TMPDIR");
-    return tmp && *tmp ? tmp : "/tmp";
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    std::string folder = (temporaryFolder(argc, argv) / "renvolia-bench-XXXXXX").string();
-    if (!mkdtemp(folder.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const int status = measure(folder + "/registry.sqlite");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    return status;
+    return bench::inScratchFolder(argc, argv,
+                                  [](const std::string &folder) { return measure(folder + "/registry.sqlite"); });
 }

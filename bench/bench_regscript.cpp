@@ -7,6 +7,7 @@
 //
 // bench_regscript [folder for the stores and the file]   (default: $TMPDIR, else /tmp)
 
+#include "BenchSupport.h"
 #include "RegScriptImport.h"
 #include "SqliteRegistry.h"
 #include "cRegistry.h"
@@ -38,13 +39,6 @@ const char *const levelNames[] = {"Group", "Device", "Instance"};
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double peakMemoryMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 double fileMiB(const std::string &file)
@@ -104,7 +98,7 @@ int build(const std::string &store)
 void report(const char *step, double seconds, double before)
 {
     std::printf("%-34s %7.2f s   peak memory %6.1f MiB (%.1f MiB before the step)\n", step, seconds,
-                peakMemoryMiB(), before);
+                bench::peakMemoryMiB(), before);
 }
 
 int exportTree(const std::string &store, const std::string &file)
@@ -113,7 +107,7 @@ int exportTree(const std::string &store, const std::string &file)
     cRegistry reg(api);
     reg.setClassKey(CurrentUser);
     reg.setSectionKey(kRoot);
-    const double before = peakMemoryMiB();
+    const double before = bench::peakMemoryMiB();
     const Clock::time_point start = Clock::now();
     if (!reg.ExportToRegFile(file))
         return 1;
@@ -125,7 +119,7 @@ int exportTree(const std::string &store, const std::string &file)
 int importTree(const std::string &file, const std::string &store)
 {
     SqliteRegistry api(store);
-    const double before = peakMemoryMiB();
+    const double before = bench::peakMemoryMiB();
     const Clock::time_point start = Clock::now();
     const ImportResult result = importRegFile(api, file);
     if (!result.ok) {
@@ -164,32 +158,19 @@ int runStepHere(int argc, char *argv[])
     return 2;
 }
 
-std::filesystem::path temporaryFolder(int argc, char *argv[])
-{
-    if (argc > 1)
-        return argv[1];
-    const char *tmp = std::getenv("TMPDIR");
-    return tmp && *tmp ? tmp : "/tmp";
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (argc > 2 && std::strcmp(argv[1], "--step") == 0)
         return runStepHere(argc, argv);
-    std::string folder = (temporaryFolder(argc, argv) / "renvolia-bench-XXXXXX").string();
-    if (!mkdtemp(folder.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const std::string file = folder + "/tree.reg";
-    const bool done = runStep({"build", folder + "/original.sqlite"})
-        && runStep({"export", folder + "/original.sqlite", file})
-        && runStep({"import", file, folder + "/imported.sqlite"});
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    if (!done)
-        std::fprintf(stderr, "a step failed\n");
-    return done ? 0 : 1;
+    return bench::inScratchFolder(argc, argv, [](const std::string &folder) {
+        const std::string file = folder + "/tree.reg";
+        const bool done = runStep({"build", folder + "/original.sqlite"})
+            && runStep({"export", folder + "/original.sqlite", file})
+            && runStep({"import", file, folder + "/imported.sqlite"});
+        if (!done)
+            std::fprintf(stderr, "a step failed\n");
+        return done ? 0 : 1;
+    });
 }

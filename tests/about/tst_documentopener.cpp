@@ -59,86 +59,52 @@ class TestDocumentOpener : public QObject
 {
     Q_OBJECT
 private slots:
-    void reachableTarget_handedToXdgOpen_data();
-    void reachableTarget_handedToXdgOpen();
-    void missingLocalFile_answersShellCode_data();
-    void missingLocalFile_answersShellCode();
-    void unreadableLocalFile_answersAccessDenied_data();
-    void unreadableLocalFile_answersAccessDenied();
-    void noXdgOpen_answersNoAssociation_data();
-    void noXdgOpen_answersNoAssociation();
-    void xdgOpenCannotStart_answersBadFormat();
+    void open_data();
+    void open();
 };
 
-void TestDocumentOpener::reachableTarget_handedToXdgOpen_data()
+// The folder holds the help file, and "verrou" holding another.
+void TestDocumentOpener::open_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("received");
-    QTest::addRow("web address") << u"www.kelvo.example"_s << u"www.kelvo.example"_s;
-    QTest::addRow("mail link keeps its blank") << u"mailto: support@kelvo.example"_s
-                                               << u"mailto: support@kelvo.example"_s;
-    QTest::addRow("absolute path") << u"{folder}/Renvolia d'appel.hlp"_s << u"{folder}/Renvolia d'appel.hlp"_s;
-    QTest::addRow("program folder then backslash") << u"{folder}\\Renvolia d'appel.hlp"_s
-                                                   << u"{folder}/Renvolia d'appel.hlp"_s;
-    QTest::addRow("backslashes throughout") << u"{windows folder}\\Renvolia d'appel.hlp"_s
-                                            << u"{folder}/Renvolia d'appel.hlp"_s;
-    QTest::addRow("file URL") << u"file://{folder}/Renvolia%20d'appel.hlp"_s << u"{folder}/Renvolia d'appel.hlp"_s;
-    QTest::addRow("folder itself") << u"{folder}"_s << u"{folder}"_s;
-}
-
-void TestDocumentOpener::reachableTarget_handedToXdgOpen()
-{
-    QFETCH(QString, target);
-    QFETCH(QString, received);
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QVERIFY(createFile(folder.filePath(kHelpFile)));
-    RecordingXdgOpen opener;
-    QVERIFY(opener.isReady());
-
-    QCOMPARE(DocumentOpener::open(inFolder(target, folder)), DocumentOpener::kHandedOver);
-    QTRY_COMPARE(opener.calls(), QStringList{inFolder(received, folder)});
-}
-
-void TestDocumentOpener::missingLocalFile_answersShellCode_data()
-{
-    QTest::addColumn<QString>("target");
+    QTest::addColumn<RecordingXdgOpen::Kind>("opener");
+    QTest::addColumn<QString>("locked"); // made unreadable, or a folder unsearchable, for the call
     QTest::addColumn<qint32>("code");
-    QTest::addRow("missing file") << u"{folder}/absent.hlp"_s << 2;
-    QTest::addRow("missing file, backslashes") << u"{windows folder}\\absent.hlp"_s << 2;
-    QTest::addRow("missing file as URL") << u"file://{folder}/absent.hlp"_s << 2;
-    QTest::addRow("missing folder") << u"{folder}/absent/Renvolia d'appel.hlp"_s << 3;
-    QTest::addRow("missing folder, backslashes") << u"{folder}\\absent\\Renvolia d'appel.hlp"_s << 3;
-    QTest::addRow("file taken for a folder") << u"{folder}/Renvolia d'appel.hlp/aide.hlp"_s << 3;
+    QTest::addColumn<QString>("received"); // by xdg-open, when handed over
+
+    const auto recording = RecordingXdgOpen::Kind::Recording;
+    const QString none;
+    const QString helpFile = u"{folder}/Renvolia d'appel.hlp"_s;
+    const QString fromWindows = u"{folder}\\Renvolia d'appel.hlp"_s;
+    const qint32 handedOver = DocumentOpener::kHandedOver;
+    QTest::addRow("web address") << u"www.kelvo.example"_s << recording << none << handedOver << u"www.kelvo.example"_s;
+    QTest::addRow("mail link keeps its blank") << u"mailto: support@kelvo.example"_s << recording << none << handedOver
+                                               << u"mailto: support@kelvo.example"_s;
+    QTest::addRow("absolute path") << helpFile << recording << none << handedOver << helpFile;
+    QTest::addRow("program folder then backslash") << fromWindows << recording << none << handedOver << helpFile;
+    QTest::addRow("backslashes throughout") << u"{windows folder}\\Renvolia d'appel.hlp"_s << recording << none
+                                            << handedOver << helpFile;
+    QTest::addRow("file URL") << u"file://{folder}/Renvolia%20d'appel.hlp"_s << recording << none << handedOver << helpFile;
+    QTest::addRow("folder itself") << u"{folder}"_s << recording << none << handedOver << u"{folder}"_s;
+    QTest::addRow("missing file") << u"{windows folder}\\absent.hlp"_s << recording << none << 2 << none;
+    QTest::addRow("missing file as URL") << u"file://{folder}/absent.hlp"_s << recording << none << 2 << none;
+    QTest::addRow("missing folder") << u"{folder}\\absent\\Renvolia d'appel.hlp"_s << recording << none << 3 << none;
+    QTest::addRow("file taken for a folder") << u"{folder}/Renvolia d'appel.hlp/aide.hlp"_s << recording << none << 3 << none;
+    QTest::addRow("file without read permission") << fromWindows << recording << helpFile << 5 << none;
+    QTest::addRow("folder without search permission") << u"{folder}\\verrou\\Renvolia d'appel.hlp"_s << recording
+                                                      << u"{folder}/verrou"_s << 5 << none;
+    QTest::addRow("no xdg-open") << fromWindows << RecordingXdgOpen::Kind::Absent << none << 31 << none;
+    QTest::addRow("xdg-open cannot start") << u"www.kelvo.example"_s << RecordingXdgOpen::Kind::CannotStart << none << 11
+                                           << none;
 }
 
-void TestDocumentOpener::missingLocalFile_answersShellCode()
+void TestDocumentOpener::open()
 {
     QFETCH(QString, target);
-    QFETCH(qint32, code);
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QVERIFY(createFile(folder.filePath(kHelpFile)));
-    RecordingXdgOpen opener;
-    QVERIFY(opener.isReady());
-
-    QCOMPARE(DocumentOpener::open(inFolder(target, folder)), code);
-}
-
-void TestDocumentOpener::unreadableLocalFile_answersAccessDenied_data()
-{
-    QTest::addColumn<QString>("locked");
-    QTest::addColumn<QString>("target");
-    QTest::addRow("file without read permission") << u"{folder}/Renvolia d'appel.hlp"_s
-                                                  << u"{folder}\\Renvolia d'appel.hlp"_s;
-    QTest::addRow("folder without search permission") << u"{folder}/verrou"_s
-                                                      << u"{folder}\\verrou\\Renvolia d'appel.hlp"_s;
-}
-
-void TestDocumentOpener::unreadableLocalFile_answersAccessDenied()
-{
+    QFETCH(RecordingXdgOpen::Kind, opener);
     QFETCH(QString, locked);
-    QFETCH(QString, target);
+    QFETCH(qint32, code);
+    QFETCH(QString, received);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
@@ -146,40 +112,21 @@ void TestDocumentOpener::unreadableLocalFile_answersAccessDenied()
     QVERIFY(QDir(folder.path()).mkdir(u"verrou"_s));
     QVERIFY(createFile(folder.filePath(kHelpFile)));
     QVERIFY(createFile(folder.filePath(u"verrou/"_s + kHelpFile)));
-    QVERIFY(QFile::setPermissions(inFolder(locked, folder), QFile::WriteOwner));
+    RecordingXdgOpen xdgOpen(opener);
+    QVERIFY(xdgOpen.isReady());
 
-    const std::optional<qint32> code = openAsUnprivilegedUser(inFolder(target, folder));
-    QVERIFY(QFile::setPermissions(inFolder(locked, folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    if (!code)
-        QSKIP("running as root, and this system does not let the test give up root");
-    QCOMPARE(*code, 5);
-}
-
-void TestDocumentOpener::noXdgOpen_answersNoAssociation_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addRow("web address") << u"www.kelvo.example"_s;
-    QTest::addRow("existing help file") << u"{folder}\\Renvolia d'appel.hlp"_s;
-}
-
-void TestDocumentOpener::noXdgOpen_answersNoAssociation()
-{
-    QFETCH(QString, target);
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QVERIFY(createFile(folder.filePath(kHelpFile)));
-    RecordingXdgOpen opener(RecordingXdgOpen::Kind::Absent);
-    QVERIFY(opener.isReady());
-
-    QCOMPARE(DocumentOpener::open(inFolder(target, folder)), 31);
-}
-
-void TestDocumentOpener::xdgOpenCannotStart_answersBadFormat()
-{
-    RecordingXdgOpen opener(RecordingXdgOpen::Kind::CannotStart);
-    QVERIFY(opener.isReady());
-
-    QCOMPARE(DocumentOpener::open(u"www.kelvo.example"_s), 11);
+    if (locked.isEmpty()) {
+        QCOMPARE(DocumentOpener::open(inFolder(target, folder)), code);
+    } else {
+        QVERIFY(QFile::setPermissions(inFolder(locked, folder), QFile::WriteOwner));
+        const std::optional<qint32> result = openAsUnprivilegedUser(inFolder(target, folder));
+        QVERIFY(QFile::setPermissions(inFolder(locked, folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        if (!result)
+            QSKIP("running as root, and this system does not let the test give up root");
+        QCOMPARE(*result, code);
+    }
+    if (!received.isEmpty())
+        QTRY_COMPARE(xdgOpen.calls(), QStringList{inFolder(received, folder)});
 }
 
 QTEST_GUILESS_MAIN(TestDocumentOpener)

@@ -101,10 +101,8 @@ private slots:
     void launch_handsTheRequestOver();
     void launchWhilePortDialogOpen_closesItUnchanged();
     void closeWhileArmed_abandonsTheLaunch();
-    void portDialog_storesWhatIsTyped_data();
-    void portDialog_storesWhatIsTyped();
-    void portDialog_cancelChangesNothing_data();
-    void portDialog_cancelChangesNothing();
+    void portDialog_storesWhatIsValidated_data();
+    void portDialog_storesWhatIsValidated();
     void portDialog_spinnerStaysWithinOneToNine();
     void helpMenu_aboutBoxIsModal_missingHelpIsSilent();
     void modemTab_listsOnce_choiceStoresThePort();
@@ -306,17 +304,21 @@ void TestFrmConfig::closeWhileArmed_abandonsTheLaunch()
     QCOMPARE(reportWindow(), nullptr);
 }
 
-void TestFrmConfig::portDialog_storesWhatIsTyped_data()
+void TestFrmConfig::portDialog_storesWhatIsValidated_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addRow("a number") << u"4"_s;
-    QTest::addRow("nothing") << QString();
-    QTest::addRow("letters") << u"abc"_s;
+    QTest::addColumn<QString>("closedBy"); // Valider, Annuler or the close box
+    QTest::addRow("a number validated") << u"4"_s << u"Valider"_s;
+    QTest::addRow("nothing validated") << QString() << u"Valider"_s;
+    QTest::addRow("letters validated") << u"abc"_s << u"Valider"_s;
+    QTest::addRow("Annuler changes nothing") << u"7"_s << u"Annuler"_s;
+    QTest::addRow("close box changes nothing") << u"7"_s << u"close"_s;
 }
 
-void TestFrmConfig::portDialog_storesWhatIsTyped()
+void TestFrmConfig::portDialog_storesWhatIsValidated()
 {
     QFETCH(QString, typed);
+    QFETCH(QString, closedBy);
     ConfigRig rig;
     PortSetting::setCurrent(u"2"_s);
     QTest::mouseClick(rig.control<QPushButton>(u"cmdPort"_s), Qt::LeftButton);
@@ -330,46 +332,22 @@ void TestFrmConfig::portDialog_storesWhatIsTyped()
     text->selectAll();
     QTest::keyClick(text, Qt::Key_Delete);
     QTest::keyClicks(text, typed);
-    const auto buttons = dialog->findChildren<QPushButton *>(u"cmdValider"_s);
-    auto valider = std::find_if(buttons.begin(), buttons.end(), [](QPushButton *b) { return b->property("index") == 0; });
-    QTest::mouseClick(*valider, Qt::LeftButton);
-
+    const int index = closedBy == u"Valider"_s ? 0 : 1;
+    for (auto *button : dialog->findChildren<QPushButton *>(u"cmdValider"_s)) {
+        if (closedBy != u"close"_s && button->property("index") == index)
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+    if (closedBy == u"close"_s)
+        dialog->close();
     QTRY_VERIFY(!rig.window->findChild<QWidget *>(u"frmPort"_s));
-    QCOMPARE(PortSetting::current(), typed);
-    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° du port sélectionné: "_s + typed);
+
+    const bool validated = closedBy == u"Valider"_s;
+    QCOMPARE(PortSetting::current(), validated ? typed : u"2"_s);
+    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(),
+             validated ? u"N° du port sélectionné: "_s + typed : u"N° de port sélectionné: 0"_s);
     PortSetting::setCurrent(u"other"_s);
     PortSetting::load();
-    QCOMPARE(PortSetting::current(), typed);
-}
-
-void TestFrmConfig::portDialog_cancelChangesNothing_data()
-{
-    QTest::addColumn<bool>("closeBox");
-    QTest::addRow("Annuler") << false;
-    QTest::addRow("close box") << true;
-}
-
-void TestFrmConfig::portDialog_cancelChangesNothing()
-{
-    QFETCH(bool, closeBox);
-    ConfigRig rig;
-    PortSetting::setCurrent(u"2"_s);
-    QTest::mouseClick(rig.control<QPushButton>(u"cmdPort"_s), Qt::LeftButton);
-    auto *dialog = rig.window->findChild<QWidget *>(u"frmPort"_s);
-    dialog->findChild<QLineEdit *>(u"txtPort"_s)->setText(u"7"_s);
-    if (closeBox) {
-        dialog->close();
-    } else {
-        for (auto *button : dialog->findChildren<QPushButton *>(u"cmdValider"_s)) {
-            if (button->property("index") == 1)
-                QTest::mouseClick(button, Qt::LeftButton);
-        }
-    }
-    QTRY_VERIFY(!rig.window->findChild<QWidget *>(u"frmPort"_s));
-    QCOMPARE(PortSetting::current(), u"2"_s);
-    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° de port sélectionné: 0"_s);
-    PortSetting::load();
-    QCOMPARE(PortSetting::current(), u"2"_s); // nothing was stored: the default
+    QCOMPARE(PortSetting::current(), validated ? typed : u"2"_s); // "2": nothing stored, the default
 }
 
 void TestFrmConfig::portDialog_spinnerStaysWithinOneToNine()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "SqliteRegistry.h"
+#include "VariantValue.h"
+#include "cRegistry.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -68,13 +70,44 @@ struct ScratchStore
     registry::SqliteRegistry api;
 };
 
+// A scratch store with a registry class over it, its cursor at root\section.
+struct ScratchRegistry : ScratchStore
+{
+    ScratchRegistry(RegistryRootKey root, const std::string &section)
+    {
+        reg.setClassKey(root);
+        reg.setSectionKey(section);
+    }
+
+    cRegistry reg{api};
+};
+
 inline QByteArray fileContents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+inline QByteArray hex(const char *digits)
+{
+    return QByteArray::fromHex(digits);
+}
+
 inline std::string stdString(const QByteArray &bytes)
 {
     return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
+
+Q_DECLARE_METATYPE(VariantValue)
+
+namespace QTest {
+// A registry class value in failure messages: its kind, then its bytes.
+template <>
+inline char *toString(const VariantValue &value)
+{
+    static const char *const kinds[] = {"empty", "text", "int16", "int32", "bytes"};
+    const std::string bytes = variantText(value);
+    const QByteArray text = kinds[value.index()] + (' ' + QByteArray(bytes.data(), qsizetype(bytes.size())).toHex(' '));
+    return qstrdup(text.constData());
+}
+} // namespace QTest

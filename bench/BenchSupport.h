@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace bench {
+
+inline double peakMemoryMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// Runs work in a fresh folder under argv[1] (else $TMPDIR, else /tmp) and
+// removes the folder afterwards; the result is work's exit status.
+inline int inScratchFolder(int argc, char *argv[], const std::function<int(const std::string &)> &work)
+{
+    const char *tmp = std::getenv("TMPDIR");
+    const std::filesystem::path parent = argc > 1 ? argv[1] : (tmp && *tmp ? tmp : "/tmp");
+    std::string folder = (parent / "renvolia-bench-XXXXXX").string();
+    if (!mkdtemp(folder.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const int status = work(folder);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return status;
+}
+
+} // namespace bench
