@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,6 +35,22 @@ inline int inScratchFolder(int argc, char *argv[], const std::function<int(const
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return status;
+}
+
+// A tree laid out breadth first: root, then fanOut[0] children named
+// levelNames[0] + index, each with fanOut[1] children, and so on.
+inline std::vector<std::string> treePaths(const std::string &root, std::span<const int> fanOut,
+                                          std::span<const char *const> levelNames)
+{
+    std::vector<std::string> paths{root};
+    for (std::size_t begin = 0, level = 0; level < fanOut.size(); ++level) {
+        const std::size_t end = paths.size();
+        for (std::size_t parent = begin; parent < end; ++parent)
+            for (int child = 0; child < fanOut[level]; ++child)
+                paths.push_back(paths[parent] + '\\' + levelNames[level] + std::to_string(child));
+        begin = end;
+    }
+    return paths;
 }
 
 } // namespace bench

@@ -36,19 +36,6 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-std::vector<std::string> treePaths()
-{
-    std::vector<std::string> paths{"Enum"};
-    for (std::size_t begin = 0, level = 0; level < std::size(fanOut); ++level) {
-        const std::size_t end = paths.size();
-        for (std::size_t parent = begin; parent < end; ++parent)
-            for (int child = 0; child < fanOut[level]; ++child)
-                paths.push_back(paths[parent] + '\\' + levelNames[level] + std::to_string(child));
-        begin = end;
-    }
-    return paths;
-}
-
 bool writeText(RegistryApi &api, Key key, const char *name, const std::string &text)
 {
     return api.setValue(key, name, RegSz, reinterpret_cast<const std::uint8_t *>(text.c_str()),
@@ -138,7 +125,7 @@ bool reportWalk(const char *what, const Walk &done, std::size_t keys, double mil
 
 int measure(const std::string &file)
 {
-    const std::vector<std::string> paths = treePaths();
+    const std::vector<std::string> paths = bench::treePaths("Enum", fanOut, levelNames);
     const Clock::time_point buildStart = Clock::now();
     if (!build(file, paths)) {
         std::fprintf(stderr, "cannot build the tree in %s\n", file.c_str());

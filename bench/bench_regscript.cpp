@@ -46,19 +46,6 @@ double fileMiB(const std::string &file)
     return static_cast<double>(std::filesystem::file_size(file)) / (1 << 20);
 }
 
-std::vector<std::string> treePaths()
-{
-    std::vector<std::string> paths{kRoot};
-    for (std::size_t begin = 0, level = 0; level < std::size(fanOut); ++level) {
-        const std::size_t end = paths.size();
-        for (std::size_t parent = begin; parent < end; ++parent)
-            for (int child = 0; child < fanOut[level]; ++child)
-                paths.push_back(paths[parent] + '\\' + levelNames[level] + std::to_string(child));
-        begin = end;
-    }
-    return paths;
-}
-
 bool writeValues(RegistryApi &api, Key key, const std::string &path, std::uint32_t index)
 {
     const std::string text = "Device at " + path;
@@ -74,7 +61,7 @@ bool writeValues(RegistryApi &api, Key key, const std::string &path, std::uint32
 
 int build(const std::string &store)
 {
-    const std::vector<std::string> paths = treePaths();
+    const std::vector<std::string> paths = bench::treePaths(kRoot, fanOut, levelNames);
     const Clock::time_point start = Clock::now();
     SqliteRegistry api(store);
     if (api.beginBatch() != Success)
