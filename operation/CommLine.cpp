@@ -131,11 +131,6 @@ QString CommLine::Input()
     return QString::fromLatin1(m_port.readAll());
 }
 
-QString CommLine::deviceName() const
-{
-    return m_port.portName();
-}
-
 void CommLine::onError(QSerialPort::SerialPortError error)
 {
     // Errors while opening are returned by setPortOpen(); a timeout is no failure.

@@ -37,7 +37,6 @@ public:
     // Everything received since the last read; empty when nothing came.
     QString Input();
 
-    QString deviceName() const;
 
 signals:
     void readyRead();
