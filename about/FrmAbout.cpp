@@ -3,9 +3,9 @@
 #include "ShellOpen.h"
 #include "VersionInfo.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 
 #include <algorithm>
@@ -16,17 +16,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-int pixels(int twips)
-{
-    return qRound(twips / double(kTwipsPerPixel));
-}
-
-QRect fromTwips(const QRect &twips)
-{
-    return {pixels(twips.x()), pixels(twips.y()), pixels(twips.width()), pixels(twips.height())};
-}
+// The form was drawn 5730 twips wide, 15 twips to a pixel.
+constexpr int kFormWidth = 5730 / 15;
 
 QFont formFont()
 {
@@ -70,86 +61,113 @@ FrmAbout::FrmAbout(registry::RegistryApi &registryApi, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , registryApi(registryApi)
-    , picture(u":/about/kelvo-logo.png"_s)
 {
     setObjectName(u"frmAbout"_s);
     setWindowTitle(u"A propos de"_s);
     setFont(formFont());
-    setFixedSize(fromTwips({0, 0, 5730, 3840}).size());
     buildControls();
     Form_Load();
 }
 
+// The logo stands left of the product's lines, never under them, so nothing
+// overlaps at any scale; the layout sizes the form to its texts.
 void FrmAbout::buildControls()
 {
-    lblTitle = addLabel(u"lblTitle"_s, u"Application Title"_s, {690, 240, 4845, 480});
-    lblVersion = addLabel(u"lblVersion"_s, u"Version"_s, {690, 780, 4965, 225});
-    lblDescription = addLabel(u"lblDescription"_s, {}, {690, 1125, 4845, 780});
+    auto *logo = new QLabel(this);
+    logo->setObjectName(u"imgLogo"_s);
+    logo->setPixmap(QPixmap(u":/about/kelvo-logo.png"_s));
+    logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    lblTitle = addLabel(u"lblTitle"_s, u"Application Title"_s);
+    lblVersion = addLabel(u"lblVersion"_s, u"Version"_s);
+    lblDescription = addLabel(u"lblDescription"_s, {});
     for (QLabel *label : {lblTitle, lblVersion, lblDescription})
         label->setFont(boldFont());
     for (QLabel *label : {lblTitle, lblDescription})
         setTextColour(label, Qt::black);
-    lblUser = addLabel(u"lblUser"_s, {}, {120, 2040, 5565, 315});
-
-    // White under grey: an etched separator.
-    addLine(0, Qt::white, {0, 2640, 5549, 30});
-    addLine(1, QColor(128, 128, 128), {0, 2640, 5564, 15});
-
-    lblDisclaimer = addLabel(u"lblDisclaimer"_s, {}, {240, 2760, 3870, 345});
+    lblUser = addLabel(u"lblUser"_s, {});
+    lblDisclaimer = addLabel(u"lblDisclaimer"_s, {});
     setTextColour(lblDisclaimer, Qt::black);
 
     auto *cmdOK = new QPushButton(u"OK"_s, this);
     cmdOK->setObjectName(u"cmdOK"_s);
-    cmdOK->setGeometry(fromTwips({4200, 3120, 1260, 345}));
     cmdOK->setDefault(true);
+    cmdOK->setMinimumWidth(1260 / 15);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    lblWeb = addLink(u"lblWeb"_s, u"Web:"_s, u"www.kelvo.example"_s, {210, 3120, 495, 255}, {810, 3120, 2175, 255});
-    lblMail = addLink(u"lblMail"_s, u"Mail:"_s, u"support@kelvo.example"_s, {210, 3480, 495, 255},
-                      {810, 3480, 1335, 255});
+    auto *links = new QGridLayout;
+    lblWeb = addLink(u"lblWeb"_s, u"Web:"_s, u"www.kelvo.example"_s, links);
+    lblMail = addLink(u"lblMail"_s, u"Mail:"_s, u"support@kelvo.example"_s, links);
+
+    auto *product = new QVBoxLayout;
+    product->addWidget(lblTitle);
+    product->addWidget(lblVersion);
+    product->addWidget(lblDescription);
+    product->addStretch();
+    auto *top = new QHBoxLayout;
+    top->addWidget(logo, 0, Qt::AlignTop);
+    top->addLayout(product, 1);
+    auto *bottom = new QHBoxLayout;
+    bottom->addLayout(links);
+    bottom->addStretch();
+    bottom->addWidget(cmdOK, 0, Qt::AlignBottom);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(lblUser);
+    layout->addLayout(etchedSeparator());
+    layout->addWidget(lblDisclaimer);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setMinimumWidth(kFormWidth);
 }
 
-QLabel *FrmAbout::addLabel(const QString &name, const QString &text, const QRect &twips)
+QLabel *FrmAbout::addLabel(const QString &name, const QString &text)
 {
     auto *label = new QLabel(text, this);
     label->setObjectName(name);
-    label->setGeometry(fromTwips(twips));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
 }
 
-void FrmAbout::addLine(int index, const QColor &colour, const QRect &twips)
+// Grey over white: an etched separator.
+QVBoxLayout *FrmAbout::etchedSeparator()
 {
-    auto *line = new QWidget(this);
-    line->setObjectName(u"Line1"_s);
-    line->setProperty("index", index);
-    line->setGeometry(fromTwips(twips));
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, colour);
-    line->setPalette(palette);
+    auto *lines = new QVBoxLayout;
+    lines->setSpacing(0);
+    for (const auto &[index, colour] : {std::pair{1, QColor(128, 128, 128)}, std::pair{0, QColor(Qt::white)}}) {
+        auto *line = new QWidget(this);
+        line->setObjectName(u"Line1"_s);
+        line->setProperty("index", index);
+        line->setFixedHeight(index == 0 ? 2 : 1);
+        line->setAutoFillBackground(true);
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, colour);
+        line->setPalette(palette);
+        lines->addWidget(line);
+    }
+    return lines;
 }
 
 // Element 0 of a link array is its fixed caption, element 1 the address that
 // the link opens.
 std::array<QLabel *, 2> FrmAbout::addLink(const QString &name, const QString &caption, const QString &address,
-                                          const QRect &captionTwips, const QRect &addressTwips)
+                                          QGridLayout *links)
 {
-    const std::array<QLabel *, 2> elements{addLabel(name, caption, captionTwips),
-                                           addLabel(name, address, addressTwips)};
+    const std::array<QLabel *, 2> elements{addLabel(name, caption), addLabel(name, address)};
+    const int row = links->rowCount();
     for (int index : {0, 1}) {
         elements[index]->setProperty("index", index);
         elements[index]->installEventFilter(this);
+        links->addWidget(elements[index], row, index);
     }
     setTextColour(elements[0], Qt::black);
     QLabel *link = elements[1];
     setTextColour(link, QColor(0, 0, 255));
     link->setFont(linkFont());
     link->setCursor(Qt::PointingHandCursor);
-    // The address is ours and may be longer than the room the layout gives it.
     link->setWordWrap(false);
-    link->resize(qMax(link->width(), link->sizeHint().width()), link->height());
     return elements;
 }
 
@@ -191,12 +209,6 @@ void FrmAbout::lblMail_Click(int index)
 {
     if (index == 1)
         openLink(u"mailto: "_s + lblMail[1]->text());
-}
-
-void FrmAbout::paintEvent(QPaintEvent *event)
-{
-    QPainter(this).drawPixmap(0, 0, picture);
-    QDialog::paintEvent(event);
 }
 
 bool FrmAbout::eventFilter(QObject *watched, QEvent *event)

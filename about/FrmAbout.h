@@ -3,11 +3,12 @@
 #include "RegistryApi.h"
 
 #include <QDialog>
-#include <QPixmap>
 
 #include <array>
 
+class QGridLayout;
 class QLabel;
+class QVBoxLayout;
 
 // The About box: product name, version, description, registered user, legal
 // notice, and the links to the maker's web site and support address. Shown
@@ -19,22 +20,20 @@ public:
     explicit FrmAbout(registry::RegistryApi &registryApi = registry::platformRegistry(), QWidget *parent = nullptr);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
-    QLabel *addLabel(const QString &name, const QString &text, const QRect &twips);
-    void addLine(int index, const QColor &colour, const QRect &twips);
+    QLabel *addLabel(const QString &name, const QString &text);
+    QVBoxLayout *etchedSeparator();
     std::array<QLabel *, 2> addLink(const QString &name, const QString &caption, const QString &address,
-                                    const QRect &captionTwips, const QRect &addressTwips);
+                                    QGridLayout *links);
     void Form_Load();
     QString GetRegisteredUser() const;
     void lblWeb_Click(int index);
     void lblMail_Click(int index);
 
     registry::RegistryApi &registryApi;
-    QPixmap picture;
     QLabel *lblTitle = nullptr;
     QLabel *lblVersion = nullptr;
     QLabel *lblDescription = nullptr;

@@ -4,11 +4,15 @@
 #include "FrmConfig.h"
 #include "FrmGenerique.h"
 #include "PortSetting.h"
+#include "StopSignals.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcStartup, "renvolia.startup")
 
 namespace Demarr {
 namespace {
@@ -43,17 +47,28 @@ void explainCommandLine()
 QWidget *Main(const QStringList &arguments)
 {
     PortSetting::load();
-    const CommandLine command = CommandLine::interpret(CommandLine::argumentText(arguments));
+    const QString text = CommandLine::argumentText(arguments);
+    const CommandLine command = CommandLine::interpret(text);
     switch (command.verdict) {
     case CommandLine::Verdict::Configure:
         return showConfiguration();
     case CommandLine::Verdict::Operate:
         return FrmGenerique::launch(command.request, &PortSetting::current);
     case CommandLine::Verdict::Invalid:
+        qCWarning(lcStartup) << "command line not understood:" << text;
         explainCommandLine();
         return nullptr;
     }
     return nullptr;
+}
+
+void stopOnSignal(int signalNumber)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *report = qobject_cast<FrmGenerique *>(window))
+            report->stopNow();
+    }
+    QCoreApplication::exit(StopSignals::exitStatusFor(signalNumber));
 }
 
 } // namespace Demarr

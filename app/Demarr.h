@@ -13,4 +13,9 @@ inline const QString kApplicationTitle = QStringLiteral("Renvolia");
 // command line. Returns the window it opened, nullptr when it opened none.
 QWidget *Main(const QStringList &arguments);
 
+// The program was told to stop (SIGTERM, SIGINT, SIGHUP): an operation in
+// progress hangs up and closes its port, then the program ends with
+// 128 + the signal's number.
+void stopOnSignal(int signalNumber);
+
 } // namespace Demarr

@@ -211,7 +211,7 @@ void FrmConfig::arm()
     setInputsEnabled(false);
     cmdGO->setProperty("Tag", kTagArmed);
     cmdGO->setText(u"&Annuler"_s);
-    timLance->arm(txtTps->text());
+    timLance->arm(*LaunchSchedule::startTimeOfDay(txtTps->text()));
 }
 
 void FrmConfig::disarm()
@@ -319,8 +319,13 @@ void FrmConfig::mnuAide_Click(int index)
         ShellOpen(helpFile, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, false);
         return;
     }
-    auto *about = new FrmAbout(m_registry);
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->setWindowModality(Qt::ApplicationModal);
-    about->open();
+    // One box, modal to this window (open() makes it window-modal without a
+    // nested loop); owned by the window so closing it never ends the program.
+    if (m_aboutBox) {
+        m_aboutBox->raise();
+        return;
+    }
+    m_aboutBox = new FrmAbout(m_registry, this);
+    m_aboutBox->setAttribute(Qt::WA_DeleteOnClose);
+    m_aboutBox->open();
 }

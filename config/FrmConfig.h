@@ -16,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTabWidget;
+class FrmAbout;
 class FrmPort;
 
 // The configuration window: what to do (forward to a number, or cancel) and
@@ -69,5 +70,6 @@ private:
     QLabel *lblPort = nullptr;
     QMenu *mnuPrin = nullptr;
     QPointer<FrmPort> m_portDialog;
+    QPointer<FrmAbout> m_aboutBox;
     bool bModemsListed = false;
 };

@@ -10,26 +10,32 @@ namespace {
 
 const QString kClockFormat = u"HH:mm"_s;
 
-bool isHoursMinutes(const QString &text)
+std::optional<QTime> writtenAsClock(const QString &text)
 {
-    static const QRegularExpression hoursMinutes(u"^\\s*([01]?\\d|2[0-3]):([0-5]?\\d)\\s*$"_s);
-    return hoursMinutes.match(text).hasMatch();
+    static const QRegularExpression clock(
+        QRegularExpression::anchoredPattern(u"\\s*([01]?\\d|2[0-3]):([0-5]?\\d)(:[0-5]?\\d)?\\s*"_s));
+    const QRegularExpressionMatch match = clock.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return QTime(match.captured(1).toInt(), match.captured(2).toInt());
 }
 
-bool readsUnder(const QLocale &locale, const QString &text)
+std::optional<QTime> timeUnder(const QLocale &locale, const QString &text)
 {
     for (QLocale::FormatType format : {QLocale::ShortFormat, QLocale::LongFormat, QLocale::NarrowFormat}) {
-        if (locale.toTime(text, format).isValid() || locale.toDate(text, format).isValid()
-            || locale.toDateTime(text, format).isValid())
-            return true;
+        if (const QTime time = locale.toTime(text, format); time.isValid())
+            return time;
+        if (const QDateTime moment = locale.toDateTime(text, format); moment.isValid())
+            return moment.time();
     }
-    return false;
+    return std::nullopt;
 }
 
-bool readsAsIsoDate(const QString &text)
+std::optional<QTime> isoTime(const QString &text)
 {
-    return QDate::fromString(text.trimmed(), Qt::ISODate).isValid()
-        || QDateTime::fromString(text.trimmed(), Qt::ISODate).isValid();
+    if (const QDateTime moment = QDateTime::fromString(text, Qt::ISODate); moment.isValid() && text.contains(u'T'))
+        return moment.time();
+    return std::nullopt;
 }
 
 } // namespace
@@ -39,15 +45,21 @@ QString proposedStartTime(const QDateTime &now)
     return now.addSecs(60).toString(kClockFormat);
 }
 
-bool readsAsDateOrTime(const QString &text)
+std::optional<QTime> startTimeOfDay(const QString &text)
 {
-    return isHoursMinutes(text) || readsUnder(QLocale::system(), text.trimmed())
-        || readsUnder(QLocale(QLocale::French, QLocale::France), text.trimmed()) || readsAsIsoDate(text);
+    const QString trimmed = text.trimmed();
+    if (auto time = writtenAsClock(text))
+        return time;
+    if (auto time = timeUnder(QLocale::system(), trimmed))
+        return time;
+    if (auto time = timeUnder(QLocale(QLocale::French, QLocale::France), trimmed))
+        return time;
+    return isoTime(trimmed);
 }
 
 Check checkBeforeArming(const QString &startTime, const QString &number, bool cancellation)
 {
-    if (!readsAsDateOrTime(startTime))
+    if (!startTimeOfDay(startTime))
         return Check::InvalidStartTime;
     if (number.isEmpty() && !cancellation)
         return Check::NothingToDo;
@@ -72,9 +84,10 @@ OperationRequest requestFor(const QString &number, bool cancellation)
     return cancellation ? OperationRequest::cancellation() : OperationRequest::forwarding(number);
 }
 
-bool isDue(const QDateTime &now, const QString &startTime)
+bool isDue(const QDateTime &now, QTime startTime)
 {
-    return now.toString(kClockFormat) == startTime;
+    const QTime clock = now.time();
+    return clock.hour() == startTime.hour() && clock.minute() == startTime.minute();
 }
 
 } // namespace LaunchSchedule
@@ -88,7 +101,7 @@ LaunchClock::LaunchClock(const Clock &clock, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &LaunchClock::tick);
 }
 
-void LaunchClock::arm(const QString &startTime)
+void LaunchClock::arm(QTime startTime)
 {
     m_startTime = startTime;
     m_timer.start();

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 // What the configuration window decides without widgets: the proposed start
 // time, the checks before arming, and the clock that says when to launch.
 namespace LaunchSchedule {
@@ -14,10 +16,10 @@ namespace LaunchSchedule {
 // The present time plus one minute, "hh:nn".
 QString proposedStartTime(const QDateTime &now);
 
-// Whether the text reads as a date or a time: "h:nn" and "hh:nn" with hours
-// 0 to 23 and minutes 0 to 59 always, and the dates and times of the user's
-// locale. A date alone passes, and never launches.
-bool readsAsDateOrTime(const QString &text);
+// The time of day a start time names: "h:nn", "hh:nn" and "hh:nn:ss" with
+// hours 0 to 23 and minutes and seconds 0 to 59 always, and the times and
+// dates with a time of the user's locale. Nothing for a date alone.
+std::optional<QTime> startTimeOfDay(const QString &text);
 
 enum class Check { Ready, InvalidStartTime, NothingToDo };
 // The start time is checked first, then that there is something to do.
@@ -27,8 +29,8 @@ QString checkMessage(Check check);
 // The request handed to the report window at the launch.
 OperationRequest requestFor(const QString &number, bool cancellation);
 
-// Due when the clock's "hh:nn" is the start time, as text.
-bool isDue(const QDateTime &now, const QString &startTime);
+// Due during the start time's minute.
+bool isDue(const QDateTime &now, QTime startTime);
 
 } // namespace LaunchSchedule
 
@@ -40,7 +42,7 @@ class LaunchClock : public QObject
 public:
     explicit LaunchClock(const Clock &clock, QObject *parent = nullptr);
 
-    void arm(const QString &startTime);
+    void arm(QTime startTime);
     void disarm();
     bool isArmed() const;
 
@@ -52,5 +54,5 @@ private:
 
     const Clock &m_clock;
     QTimer m_timer{this}; // timLance
-    QString m_startTime;
+    QTime m_startTime;
 };

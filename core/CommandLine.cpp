@@ -1,27 +1,8 @@
 #include "CommandLine.h"
 
-#include <QLocale>
-
-#include <algorithm>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-bool parsesUnder(QLocale locale, const QString &text)
-{
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    locale.toDouble(text, &ok);
-    return ok;
-}
-
-bool hasDigit(const QString &text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-}
-
-} // namespace
 
 QString CommandLine::argumentText(const QStringList &arguments)
 {
@@ -34,18 +15,16 @@ CommandLine CommandLine::interpret(const QString &text)
         return {Verdict::Configure, {}};
     if (text == u"A"_s)
         return {Verdict::Operate, OperationRequest::cancellation()};
-    if (readsAsNumber(text))
+    if (isDialNumber(text))
         return {Verdict::Operate, OperationRequest::forwarding(text)};
     return {Verdict::Invalid, {}};
 }
 
-bool readsAsNumber(const QString &text)
+bool isDialNumber(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    // QLocale also reads "inf" and "nan", which are no telephone numbers.
-    if (!hasDigit(trimmed))
-        return false;
-    return parsesUnder(QLocale::system(), trimmed) || parsesUnder(QLocale::c(), trimmed);
+    // Anchored whole: "$" alone would let a final line feed through.
+    static const QRegularExpression dialNumber(QRegularExpression::anchoredPattern(u" *\\+?[0-9]+ *"_s));
+    return dialNumber.match(text).hasMatch();
 }
 
 QString invalidCommandLineMessage()

@@ -19,10 +19,10 @@ struct CommandLine
     static CommandLine interpret(const QString &text);
 };
 
-// The general number-text test: digits with an optional sign, decimal
-// separator, exponent and surrounding blanks, under the user's locale or the
-// C locale. Inner blanks, hyphens and letters fail it.
-bool readsAsNumber(const QString &text);
+// A number the modem may dial: ASCII digits with an optional leading "+",
+// surrounded by nothing but blanks. Control characters, other scripts'
+// digits, separators and exponents fail it.
+bool isDialNumber(const QString &text);
 
 // "Ligne de commande non valide." and the syntax, lines joined by CR LF.
 QString invalidCommandLineMessage();

@@ -1,9 +1,11 @@
 #include "CommLine.h"
 
 #include "PortDevice.h"
+#include "PortHolders.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
+#include <termios.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -59,8 +61,7 @@ bool CommLine::setPortOpen(bool open, QString *error)
     if (open == m_port.isOpen())
         return true;
     if (!open) {
-        m_port.flush();
-        m_port.close();
+        close();
         return true;
     }
     m_port.setPortName(portDevicePath(m_commPort));
@@ -73,11 +74,38 @@ bool CommLine::setPortOpen(bool open, QString *error)
         setError(error, m_port.errorString());
         return false;
     }
-    if (!lockExclusively(error)) {
+    if (!lockExclusively(error) || !noOtherHolder(error)) {
         m_port.close();
         return false;
     }
     return true;
+}
+
+// What is queued reaches the modem before DTR drops: most modems hang up on
+// DTR (AT&D2), so a line is never left seized even without "ATH0". A pseudo-
+// terminal has no DTR; the refusal is no failure of the line.
+void CommLine::close()
+{
+    m_closing = true;
+    m_port.flush();
+#ifdef Q_OS_UNIX
+    ::tcdrain(static_cast<int>(m_port.handle())); // no flow control: bounded by 9600 bit/s
+#endif
+    m_port.setDataTerminalReady(false);
+    m_port.close();
+    m_closing = false;
+}
+
+bool CommLine::noOtherHolder(QString *error)
+{
+    const QList<PortHolder> holders = otherProcessesHolding(portDevicePath(m_commPort));
+    if (holders.isEmpty())
+        return true;
+    QStringList names;
+    for (const PortHolder &holder : holders)
+        names << holder.describe();
+    setError(error, u"held open by "_s + names.join(u", "_s));
+    return false;
 }
 
 // QSerialPort's lock file and TIOCEXCL keep most programs out, but TIOCEXCL
@@ -134,7 +162,7 @@ QString CommLine::Input()
 void CommLine::onError(QSerialPort::SerialPortError error)
 {
     // Errors while opening are returned by setPortOpen(); a timeout is no failure.
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen() || m_closing)
         return;
     emit lineFailed(m_port.errorString());
 }

@@ -20,8 +20,9 @@ public:
     bool setCommPort(int port, QString *error = nullptr);
 
     bool PortOpen() const;
-    // Opening fails for a missing device or one that another program holds.
-    // Closing hands what is still queued to the system before letting go.
+    // Opening fails for a missing device or one that another program holds
+    // (lock file, flock() or simply open). Closing sends what is still queued
+    // and drops DTR before letting go.
     bool setPortOpen(bool open, QString *error = nullptr);
 
     // Characters received and not yet read; setting it to 0 discards them.
@@ -46,7 +47,10 @@ signals:
 private:
     void onError(QSerialPort::SerialPortError error);
     bool lockExclusively(QString *error);
+    bool noOtherHolder(QString *error);
+    void close();
 
     QSerialPort m_port;
     int m_commPort = 1;
+    bool m_closing = false;
 };

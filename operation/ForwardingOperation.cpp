@@ -9,6 +9,11 @@ namespace {
 
 const QString kCR = u"\r"_s;
 
+QString hangUpCommand()
+{
+    return u"ATH0"_s + kCR;
+}
+
 void makeSingleShot(QTimer &timer, std::chrono::milliseconds interval)
 {
     timer.setSingleShot(true);
@@ -52,6 +57,18 @@ bool ForwardingOperation::isFinished() const
 void ForwardingOperation::cancel()
 {
     m_running = false;
+}
+
+void ForwardingOperation::stopNow()
+{
+    if (m_phase == Phase::Ready || m_phase == Phase::Finished)
+        return;
+    m_listenTimer.stop();
+    m_pauseTimer.stop();
+    m_running = false;
+    if (m_dialled)
+        m_line.setOutput(hangUpCommand());
+    finish();
 }
 
 QString ForwardingOperation::portFailureLine(const QString &port)
@@ -106,9 +123,16 @@ bool ForwardingOperation::openPort()
 
 void ForwardingOperation::beginAttempt()
 {
-    m_attempt = textsFor(m_readRequest());
+    const OperationRequest request = m_readRequest();
+    m_attempt = textsFor(request);
     m_received.clear();
     m_phase = Phase::Listening;
+    if (!request.isSafeToDial()) {
+        qCWarning(lcOperation) << "refused to dial" << request.number;
+        failDialogue();
+        return;
+    }
+    m_dialled = true;
     if (!m_line.setInBufferCount(0) || !m_line.setOutput(m_attempt.dial)) {
         failDialogue();
         return;
@@ -153,10 +177,11 @@ void ForwardingOperation::endPause()
 
 void ForwardingOperation::hangUp()
 {
-    if (!m_line.setOutput(u"ATH0"_s + kCR)) {
+    if (!m_line.setOutput(hangUpCommand())) {
         failDialogue();
         return;
     }
+    m_dialled = false;
     reportWithTime(m_attempt.success);
     emit succeeded(m_readRequest().kind);
     m_running = false;

@@ -37,6 +37,9 @@ public:
     void start();
     // Stops the retries at the end of the attempt in progress.
     void cancel();
+    // Ends the operation now, as when the program is told to stop: a modem
+    // that was dialled is hung up before the port closes.
+    void stopNow();
 
     bool isRunning() const;
     bool isFinished() const;
@@ -82,6 +85,7 @@ private:
     QTimer m_pauseTimer;
     Phase m_phase = Phase::Ready;
     bool m_running = false; // mbEnCours: cleared on success, cancel or failure
+    bool m_dialled = false; // a dial command went out and no "ATH0" after it
     AttemptTexts m_attempt;
     QString m_received;
 };

@@ -1,5 +1,6 @@
 #include "FrmGenerique.h"
 
+#include "ElidingLabel.h"
 #include "OperationLog.h"
 #include "Twips.h"
 #include "kvoCheck.h"
@@ -46,9 +47,9 @@ FrmGenerique::FrmGenerique(ForwardingOperation::PortSource port, const Clock &cl
 
 void FrmGenerique::buildControls()
 {
-    lblNumero = new QLabel(this);
+    // A long number must not widen the window and cut the boxes' captions.
+    lblNumero = new ElidingLabel(this);
     lblNumero->setObjectName(u"lblNuméro"_s);
-    lblNumero->setTextFormat(Qt::PlainText);
     lblNumero->setMinimumSize(fromTwips(1452, 252));
     QFont bold = lblNumero->font();
     bold.setBold(true);
@@ -110,6 +111,11 @@ void FrmGenerique::handOver(const OperationRequest &request)
 bool FrmGenerique::isRunning() const
 {
     return operation->isRunning();
+}
+
+void FrmGenerique::stopNow()
+{
+    operation->stopNow();
 }
 
 OperationRequest FrmGenerique::requestFromControls() const

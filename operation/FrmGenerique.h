@@ -28,6 +28,8 @@ public:
     void handOver(const OperationRequest &request);
 
     bool isRunning() const;
+    // The program is told to stop: hang up if need be and close the port now.
+    void stopNow();
 
 protected:
     void showEvent(QShowEvent *event) override;

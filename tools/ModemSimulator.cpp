@@ -118,7 +118,9 @@ bool ModemSimulator::open(QString *error)
     if (!openPseudoTerminal(terminal, error))
         return false;
     m_master = terminal.master;
-    m_slave = terminal.slave;
+    // The modem end does not hold the line open: a program that checks who
+    // holds its port must find nobody but itself.
+    closeDescriptor(terminal.slave);
     m_devicePath = terminal.slavePath;
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ModemSimulator::readFromLine);
@@ -224,9 +226,20 @@ void ModemSimulator::readFromLine()
             continue;
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
-        // The slave end is held open here, so this is a broken line, not an idle one.
+        if (count < 0 && errno == EIO) {
+            waitForTheOtherEnd();
+            return;
+        }
         hangUp();
     }
+}
+
+// Nobody has the line open: the master reads EIO until someone does, and
+// would wake the notifier at once; look again a little later instead.
+void ModemSimulator::waitForTheOtherEnd()
+{
+    m_notifier->setEnabled(false);
+    QTimer::singleShot(20, m_notifier, [notifier = m_notifier] { notifier->setEnabled(true); });
 }
 
 void ModemSimulator::take(const QByteArray &bytes, std::chrono::milliseconds at)
@@ -301,7 +314,6 @@ void ModemSimulator::closeLine()
         m_notifier->deleteLater();
         m_notifier = nullptr;
     }
-    closeDescriptor(m_slave);
     closeDescriptor(m_master);
     m_partialCommand.clear();
     ++m_lineNumber;

@@ -68,6 +68,7 @@ signals:
 
 private:
     void readFromLine();
+    void waitForTheOtherEnd();
     void take(const QByteArray &bytes, std::chrono::milliseconds at);
     void finishCommand(std::chrono::milliseconds at);
     void answer(const QByteArray &command);
@@ -79,7 +80,6 @@ private:
 
     QElapsedTimer m_clock;
     int m_master = -1;
-    int m_slave = -1; // held open so the master never sees the line drop between runs
     QString m_devicePath;
     QString m_linkPath;
     QSocketNotifier *m_notifier = nullptr;

@@ -37,6 +37,7 @@ private slots:
     void linkAddress_clicked_reachesOpener();
     void closing_data();
     void closing();
+    void layout_nothingOverlapsOrIsCut();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -166,6 +167,28 @@ void TestFrmAbout::closing()
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished.constFirst().constFirst().toInt(), result);
     QVERIFY(!about.isVisible());
+}
+
+void TestFrmAbout::layout_nothingOverlapsOrIsCut()
+{
+    FrmAbout about(*m_registry);
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QList<QWidget *> shown{about.findChild<QLabel *>(u"imgLogo"_s), about.findChild<QPushButton *>(u"cmdOK"_s)};
+    for (QLabel *label : about.findChildren<QLabel *>()) {
+        if (label->text().isEmpty())
+            continue;
+        shown << label;
+        const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+        QVERIFY2(label->height() >= needed && (label->wordWrap() || label->width() >= label->sizeHint().width()),
+                 qPrintable(label->text()));
+    }
+    QVERIFY(!shown.contains(nullptr));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        for (qsizetype j = i + 1; j < shown.size(); ++j)
+            QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                     qPrintable(shown[i]->objectName() + u" over "_s + shown[j]->objectName()));
+    }
 }
 
 QTEST_MAIN(TestFrmAbout)

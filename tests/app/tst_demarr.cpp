@@ -12,10 +12,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -32,6 +34,31 @@ QList<QWidget *> visibleWindows()
     return windows;
 }
 
+// The real program, run as a user runs it.
+struct ChildProgram
+{
+    explicit ChildProgram(const QStringList &arguments, const QList<std::pair<QString, QString>> &environment = {})
+    {
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        for (const auto &[name, value] : environment) {
+            if (value.isNull())
+                variables.remove(name);
+            else
+                variables.insert(name, value);
+        }
+        process.setProcessEnvironment(variables);
+        process.start(QStringLiteral(RENVOLIA_PROGRAM), arguments);
+    }
+    ~ChildProgram()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    QString errors() { return QString::fromLocal8Bit(process.readAllStandardError()); }
+
+    QProcess process;
+};
+
 } // namespace
 
 class TestDemarr : public QObject
@@ -47,6 +74,12 @@ private slots:
     void noArgument_opensConfigurationOnly();
     void lastWindowClosed_endsWithStatus0();
     void configurationClosed_endsWithStatus0();
+    void program_readsArgumentsAsTyped_data();
+    void program_readsArgumentsAsTyped();
+    void program_withoutDisplay_saysSoAndEnds1_data();
+    void program_withoutDisplay_saysSoAndEnds1();
+    void program_stopSignal_hangsUpThenEnds_data();
+    void program_stopSignal_hangsUpThenEnds();
 };
 
 void TestDemarr::cleanup()
@@ -61,6 +94,8 @@ void TestDemarr::invalidCommandLine_explainsAndOpensNothing_data()
     QTest::addRow("A followed by letters") << QStringList{u"Annule"_s};
     QTest::addRow("number in groups") << QStringList{u"06"_s, u"12"_s, u"34"_s, u"56"_s, u"78"_s};
     QTest::addRow("number with hyphens") << QStringList{u"06-12-34-56-78"_s};
+    QTest::addRow("CR LF after a number") << QStringList{u"0612345678\r\n"_s};
+    QTest::addRow("Arabic-Indic digits") << QStringList{u"\u0660\u0666\u0661\u0662\u0663"_s};
 }
 
 void TestDemarr::invalidCommandLine_explainsAndOpensNothing()
@@ -179,6 +214,72 @@ void TestDemarr::configurationClosed_endsWithStatus0()
     QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(window.isNull());
+}
+
+void TestDemarr::program_readsArgumentsAsTyped_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addRow("-reverse") << QStringList{u"-reverse"_s};
+    QTest::addRow("-style 0612") << QStringList{u"-style"_s, u"0612"_s};
+    QTest::addRow("-qwindowtitle A") << QStringList{u"-qwindowtitle"_s, u"A"_s};
+}
+
+// Qt must not take its own options out: each is a command line not understood.
+void TestDemarr::program_readsArgumentsAsTyped()
+{
+    QFETCH(QStringList, arguments);
+    TemporaryConfigFolder folder;
+    ChildProgram program(arguments);
+    QString errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += program.errors()).contains(u"command line not understood"_s), 10000);
+}
+
+void TestDemarr::program_withoutDisplay_saysSoAndEnds1_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("display");
+    QTest::addRow("no such platform") << u"nope"_s << u":0"_s;
+    QTest::addRow("X without DISPLAY") << u"xcb"_s << QString();
+    QTest::addRow("X display that is not there") << u"xcb"_s << u":77"_s;
+}
+
+void TestDemarr::program_withoutDisplay_saysSoAndEnds1()
+{
+    QFETCH(QString, platform);
+    QFETCH(QString, display);
+    ChildProgram program({u"A"_s}, {{u"QT_QPA_PLATFORM"_s, platform}, {u"DISPLAY"_s, display},
+                                    {u"WAYLAND_DISPLAY"_s, QString()}});
+    QVERIFY(program.process.waitForFinished(10000));
+    QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.process.exitCode(), 1);
+    QVERIFY(program.errors().contains(u"renvoliactl"_s));
+}
+
+void TestDemarr::program_stopSignal_hangsUpThenEnds_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addRow("SIGTERM") << SIGTERM;
+    QTest::addRow("SIGINT") << SIGINT;
+    QTest::addRow("SIGHUP") << SIGHUP;
+}
+
+// A modem left off-hook after a dial keeps the line seized.
+void TestDemarr::program_stopSignal_hangsUpThenEnds()
+{
+    QFETCH(int, signalNumber);
+    TemporaryConfigFolder folder;
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    QVERIFY(modem.linkAsPort(2, folder.renvoliaFolder()));
+    modem.setDialReplies({ModemSimulator::Reply::Silent});
+    ChildProgram program({u"0612345678"_s});
+    QTRY_COMPARE_WITH_TIMEOUT(modem.commands().size(), 1, 10000);
+
+    ::kill(static_cast<pid_t>(program.process.processId()), signalNumber);
+    QTRY_COMPARE_WITH_TIMEOUT(program.process.state(), QProcess::NotRunning, 5000);
+    QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.process.exitCode(), 128 + signalNumber);
+    QTRY_COMPARE(modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
 }
 
 QTEST_MAIN(TestDemarr)

@@ -14,12 +14,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -168,7 +170,7 @@ void TestFrmConfig::arming_checksTimeThenRequest_data()
     QTest::addRow("number") << u"15:00"_s << u"0612345678"_s << false << QString();
     QTest::addRow("cancellation") << u"15:00"_s << QString() << true << QString();
     QTest::addRow("hour without leading zero arms") << u"9:05"_s << u"06"_s << false << QString();
-    QTest::addRow("date alone arms") << u"06/12/2026"_s << u"06"_s << false << QString();
+    QTest::addRow("date alone has no time of day") << u"06/12/2026"_s << u"06"_s << false << badTime;
     QTest::addRow("nothing to do") << u"15:00"_s << QString() << false << nothing;
     QTest::addRow("hour 25") << u"25:00"_s << u"06"_s << false << badTime;
     QTest::addRow("bad time told before nothing to do") << u"abc"_s << QString() << false << badTime;
@@ -241,22 +243,27 @@ void TestFrmConfig::disarmThenArmAgain_checksAgain()
 
 void TestFrmConfig::launch_handsTheRequestOver_data()
 {
+    QTest::addColumn<QString>("startTime");
+    QTest::addColumn<QDateTime>("launchAt");
     QTest::addColumn<QString>("number");
     QTest::addColumn<bool>("cancellation");
     QTest::addColumn<int>("annulation");
     QTest::addColumn<int>("termine");
-    QTest::addRow("forwarding") << u"06 12 34"_s << false << 2 << 0;
-    QTest::addRow("cancellation") << QString() << true << 0 << 2;
+    QTest::addRow("forwarding") << u"15:00"_s << at(15, 0, 0) << u"06 12 34"_s << false << 2 << 0;
+    QTest::addRow("cancellation at 9:05") << u"9:05"_s << at(9, 5, 0) << QString() << true << 0 << 2;
 }
 
 void TestFrmConfig::launch_handsTheRequestOver()
 {
+    QFETCH(QString, startTime);
+    QFETCH(QDateTime, launchAt);
     QFETCH(QString, number);
     QFETCH(bool, cancellation);
     QFETCH(int, annulation);
     QFETCH(int, termine);
 
     ConfigRig rig;
+    rig.txtTps()->setText(startTime);
     rig.txtNum()->setText(number);
     rig.chkAnnul()->setChecked(cancellation);
     rig.clickGo();
@@ -264,7 +271,7 @@ void TestFrmConfig::launch_handsTheRequestOver()
     QVERIFY(rig.window);
     QCOMPARE(reportWindow(), nullptr);
 
-    rig.clock.set(at(15, 0, 0));
+    rig.clock.set(launchAt);
     QTRY_VERIFY_WITH_TIMEOUT(rig.window.isNull(), 3000);
     FrmGenerique *report = reportWindow();
     QVERIFY(report);
@@ -376,19 +383,31 @@ void TestFrmConfig::portDialog_spinnerStaysWithinOneToNine()
     QCOMPARE(text->text(), u"8"_s);
 }
 
+// Through the window system's events, which honour modality as a user's do.
 void TestFrmConfig::helpMenu_aboutBoxIsModal_missingHelpIsSilent()
 {
     ConfigRig rig;
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     rig.menuItem(0)->trigger();
     QTest::qWait(200);
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 
+    rig.txtNum()->setText(u"0612345678"_s);
+    rig.menuItem(1)->trigger();
     rig.menuItem(1)->trigger();
     QTRY_VERIFY(QApplication::activeModalWidget());
     QWidget *about = QApplication::activeModalWidget();
     QCOMPARE(about->objectName(), u"frmAbout"_s);
+    QCOMPARE(rig.window->findChildren<QDialog *>(u"frmAbout"_s).size(), 1);
+    QPushButton *go = rig.cmdGO();
+    QTest::mouseClick(rig.window->windowHandle(), Qt::LeftButton, {}, go->mapTo(rig.window, go->rect().center()));
+    QTest::qWait(100);
+    QVERIFY(!rig.isArmed());
+
     QTest::keyClick(about, Qt::Key_Escape);
     QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
+    QTest::qWait(100);
+    QCOMPARE(lastWindowClosed.count(), 0);
     QVERIFY(rig.window->isVisible());
     QCOMPARE(rig.txtTps()->text(), u"15:00"_s);
 }

@@ -28,8 +28,8 @@ private slots:
     void startTimeRecognition();
     void checkBeforeArming_data();
     void checkBeforeArming();
-    void dueOnlyWhenTheClockReadsTheSameText_data();
-    void dueOnlyWhenTheClockReadsTheSameText();
+    void dueDuringTheStartMinute_data();
+    void dueDuringTheStartMinute();
     void launchClock_firesOnceAtTheStartTime();
     void launchClock_disarmedNeverFires();
 };
@@ -53,25 +53,29 @@ void TestLaunchSchedule::proposedStartTime_isOneMinuteAhead()
 void TestLaunchSchedule::startTimeRecognition_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addRow("hh:nn") << u"15:00"_s << true;
-    QTest::addRow("midnight") << u"00:00"_s << true;
-    QTest::addRow("last minute of the day") << u"23:59"_s << true;
-    QTest::addRow("hour without leading zero") << u"9:05"_s << true;
-    QTest::addRow("day/month/year date alone") << u"06/12/2026"_s << true;
-    QTest::addRow("ISO date alone") << u"2026-12-06"_s << true;
-    QTest::addRow("hour 25") << u"25:00"_s << false;
-    QTest::addRow("minute 60") << u"12:60"_s << false;
-    QTest::addRow("letters") << u"midi"_s << false;
-    QTest::addRow("empty") << QString() << false;
-    QTest::addRow("digits without colon") << u"1500"_s << false;
+    QTest::addColumn<QTime>("expected"); // invalid: refused
+    QTest::addRow("hh:nn") << u"15:00"_s << QTime(15, 0);
+    QTest::addRow("midnight") << u"00:00"_s << QTime(0, 0);
+    QTest::addRow("last minute of the day") << u"23:59"_s << QTime(23, 59);
+    QTest::addRow("hour without leading zero") << u"9:05"_s << QTime(9, 5);
+    QTest::addRow("minute without leading zero") << u"0:5"_s << QTime(0, 5);
+    QTest::addRow("blanks around") << u" 9:05 "_s << QTime(9, 5);
+    QTest::addRow("seconds are dropped") << u"12:30:45"_s << QTime(12, 30);
+    QTest::addRow("ISO date and time") << u"2026-12-06T18:45"_s << QTime(18, 45);
+    QTest::addRow("day/month/year date alone") << u"06/12/2026"_s << QTime();
+    QTest::addRow("ISO date alone") << u"2026-12-06"_s << QTime();
+    QTest::addRow("hour 25") << u"25:00"_s << QTime();
+    QTest::addRow("minute 60") << u"12:60"_s << QTime();
+    QTest::addRow("letters") << u"midi"_s << QTime();
+    QTest::addRow("empty") << QString() << QTime();
+    QTest::addRow("digits without colon") << u"1500"_s << QTime();
 }
 
 void TestLaunchSchedule::startTimeRecognition()
 {
     QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QCOMPARE(LaunchSchedule::readsAsDateOrTime(text), accepted);
+    QFETCH(QTime, expected);
+    QCOMPARE(LaunchSchedule::startTimeOfDay(text).value_or(QTime()), expected);
 }
 
 void TestLaunchSchedule::checkBeforeArming_data()
@@ -86,6 +90,7 @@ void TestLaunchSchedule::checkBeforeArming_data()
     QTest::addRow("nothing to do") << u"15:00"_s << QString() << false << Check::NothingToDo;
     QTest::addRow("bad time is told first") << u"25:00"_s << QString() << false << Check::InvalidStartTime;
     QTest::addRow("bad time with a number") << u"abc"_s << u"0612345678"_s << false << Check::InvalidStartTime;
+    QTest::addRow("a date is no start time") << u"06/12/2026"_s << u"0612345678"_s << false << Check::InvalidStartTime;
 }
 
 void TestLaunchSchedule::checkBeforeArming()
@@ -97,23 +102,22 @@ void TestLaunchSchedule::checkBeforeArming()
     QCOMPARE(LaunchSchedule::checkBeforeArming(startTime, number, cancellation), expected);
 }
 
-void TestLaunchSchedule::dueOnlyWhenTheClockReadsTheSameText_data()
+void TestLaunchSchedule::dueDuringTheStartMinute_data()
 {
     QTest::addColumn<QDateTime>("now");
-    QTest::addColumn<QString>("startTime");
+    QTest::addColumn<QTime>("startTime");
     QTest::addColumn<bool>("due");
-    QTest::addRow("first second of the minute") << at(9, 5, 0) << u"09:05"_s << true;
-    QTest::addRow("last second of the minute") << at(9, 5, 59) << u"09:05"_s << true;
-    QTest::addRow("a minute early") << at(9, 4, 59) << u"09:05"_s << false;
-    QTest::addRow("no leading zero never matches") << at(9, 5, 0) << u"9:05"_s << false;
-    QTest::addRow("a date never matches") << at(0, 0, 0) << u"06/12/2026"_s << false;
-    QTest::addRow("midnight") << at(0, 0, 1) << u"00:00"_s << true;
+    QTest::addRow("first second of the minute") << at(9, 5, 0) << QTime(9, 5) << true;
+    QTest::addRow("last second of the minute") << at(9, 5, 59) << QTime(9, 5) << true;
+    QTest::addRow("a minute early") << at(9, 4, 59) << QTime(9, 5) << false;
+    QTest::addRow("same minute, another hour") << at(21, 5, 0) << QTime(9, 5) << false;
+    QTest::addRow("midnight") << at(0, 0, 1) << QTime(0, 0) << true;
 }
 
-void TestLaunchSchedule::dueOnlyWhenTheClockReadsTheSameText()
+void TestLaunchSchedule::dueDuringTheStartMinute()
 {
     QFETCH(QDateTime, now);
-    QFETCH(QString, startTime);
+    QFETCH(QTime, startTime);
     QFETCH(bool, due);
     QCOMPARE(LaunchSchedule::isDue(now, startTime), due);
 }
@@ -125,7 +129,7 @@ void TestLaunchSchedule::launchClock_firesOnceAtTheStartTime()
     QSignalSpy due(&launchClock, &LaunchClock::due);
     QVERIFY(due.isValid());
 
-    launchClock.arm(u"00:00"_s);
+    launchClock.arm(*LaunchSchedule::startTimeOfDay(u"0:00"_s));
     QVERIFY(launchClock.isArmed());
     QTest::qWait(1300);
     QCOMPARE(due.count(), 0);
@@ -142,7 +146,7 @@ void TestLaunchSchedule::launchClock_disarmedNeverFires()
     FixedClock clock(at(15, 0, 0));
     LaunchClock launchClock(clock);
     QSignalSpy due(&launchClock, &LaunchClock::due);
-    launchClock.arm(u"15:00"_s);
+    launchClock.arm(QTime(15, 0));
     launchClock.disarm();
     QTest::qWait(1300);
     QCOMPARE(due.count(), 0);

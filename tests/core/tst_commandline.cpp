@@ -34,7 +34,14 @@ void TestCommandLine::interpret_data()
     QTest::addRow("digits forward") << u"0612345678"_s << V::Operate << K::Forwarding << u"0612345678"_s;
     QTest::addRow("leading plus kept") << u"+33612345678"_s << V::Operate << K::Forwarding << u"+33612345678"_s;
     QTest::addRow("surrounding blanks kept") << u" 0612345678 "_s << V::Operate << K::Forwarding << u" 0612345678 "_s;
-    QTest::addRow("exponent reads as a number") << u"1E5"_s << V::Operate << K::Forwarding << u"1E5"_s;
+    QTest::addRow("exponent") << u"1E5"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("decimal separator") << u"0612,5"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("minus sign") << u"-612"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("CR LF after") << u"0612345678\r\n"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("LF alone after") << u"0612345678\n"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("tab before") << u"\t0612345678"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("Arabic-Indic digits") << u"\u0660\u0666\u0661\u0662"_s << V::Invalid << K::Cancellation << QString();
+    QTest::addRow("full-width digits") << u"\uFF10\uFF16"_s << V::Invalid << K::Cancellation << QString();
     QTest::addRow("inner blanks") << u"06 12 34 56 78"_s << V::Invalid << K::Cancellation << QString();
     QTest::addRow("inner hyphens") << u"06-12-34-56-78"_s << V::Invalid << K::Cancellation << QString();
     QTest::addRow("inner dots twice") << u"06.12.34"_s << V::Invalid << K::Cancellation << QString();

@@ -81,6 +81,8 @@ private slots:
     void requestChangedBetweenAttempts_appliesToNext();
     void unusablePort_reportsOnceWithoutRetry_data();
     void unusablePort_reportsOnceWithoutRetry();
+    void unsafeNumber_neverReachesTheLine_data();
+    void unsafeNumber_neverReachesTheLine();
     void lineDisappears_endsTheOperation_data();
     void lineDisappears_endsTheOperation();
     void startTwice_runsOnce();
@@ -224,6 +226,7 @@ void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry_data()
     QTest::addRow("negative") << u"-3"_s << QString() << portFailure(u"-3"_s);
     QTest::addRow("missing device") << u"8"_s << u"dangling link"_s << portFailure(u"8"_s);
     QTest::addRow("device held by another program") << u"3"_s << u"flock"_s << portFailure(u"3"_s);
+    QTest::addRow("device open in a program without lock") << u"3"_s << u"plain open"_s << portFailure(u"3"_s);
     QTest::addRow("device held by another line of ours") << u"3"_s << u"second line"_s << portFailure(u"3"_s);
     QTest::addRow("same device under another port number") << u"4"_s << u"second line"_s << portFailure(u"4"_s);
 }
@@ -239,11 +242,14 @@ void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry()
     QVERIFY(rig.folder.linkPort(4, rig.modem.devicePath()));
     QVERIFY(rig.folder.linkPort(8, u"/dev/renvolia-unplugged-modem"_s));
 
-    QProcess flock;
+    QProcess other;
     CommLine secondLine;
     if (holder == u"flock"_s) {
-        flock.start(u"flock"_s, {rig.modem.devicePath(), u"-c"_s, u"echo locked; exec sleep 60"_s});
-        QVERIFY(flock.waitForReadyRead(5000));
+        other.start(u"flock"_s, {rig.modem.devicePath(), u"-c"_s, u"echo locked; exec sleep 60"_s});
+        QVERIFY(other.waitForReadyRead(5000));
+    } else if (holder == u"plain open"_s) {
+        other.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, rig.modem.devicePath()});
+        QVERIFY(other.waitForReadyRead(5000));
     } else if (holder == u"second line"_s) {
         QVERIFY(secondLine.setCommPort(kPort));
         QVERIFY(secondLine.setPortOpen(true));
@@ -257,8 +263,29 @@ void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry()
     QTest::qWait(300);
     QCOMPARE(rig.lines.size(), 1);
     QVERIFY(rig.modem.receivedBytes().isEmpty());
-    flock.kill();
-    flock.waitForFinished();
+    other.kill();
+    other.waitForFinished();
+}
+
+void TestForwardingOperation::unsafeNumber_neverReachesTheLine_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addRow("CR LF after the digits") << u"0612345678\r\n"_s;
+    QTest::addRow("a second command") << u"0612;ATZ"_s;
+    QTest::addRow("Arabic-Indic digits") << u"\u0660\u0666\u0661\u0662"_s;
+}
+
+// The configuration window passes its number as typed; the line still gets
+// nothing but digits, "+" and blanks.
+void TestForwardingOperation::unsafeNumber_neverReachesTheLine()
+{
+    QFETCH(QString, number);
+    OperationRig rig({Reply::Ok}, OperationRequest::forwarding(number));
+    rig.operation.start();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+    QCOMPARE(rig.lines, QStringList{kDialogueFailure});
+    QTest::qWait(100);
+    QVERIFY(rig.modem.receivedBytes().isEmpty());
 }
 
 void TestForwardingOperation::lineDisappears_endsTheOperation_data()

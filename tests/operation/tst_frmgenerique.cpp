@@ -58,6 +58,7 @@ class TestFrmGenerique : public QObject
 private slots:
     void realTimings_forwardingSucceeds();
     void cancellation_ticksItsBox();
+    void controlsAsHandedOver_data();
     void controlsAsHandedOver();
     void stopKeys_stopRetriesThenClose_data();
     void stopKeys_stopRetriesThenClose();
@@ -100,12 +101,27 @@ void TestFrmGenerique::cancellation_ticksItsBox()
     QTRY_COMPARE(rig.modem.receivedBytes().right(15), "ATDT#21#;\rATH0\r"_ba);
 }
 
+void TestFrmGenerique::controlsAsHandedOver_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addRow("ten digits") << u"0612345678"_s;
+    QTest::addRow("200 digits keep the layout") << QString(200, u'7');
+}
+
 void TestFrmGenerique::controlsAsHandedOver()
 {
-    WindowRig rig({Reply::Silent}, OperationRequest::forwarding(u"0612345678"_s));
+    QFETCH(QString, number);
+    WindowRig rig({Reply::Silent}, OperationRequest::forwarding(number));
     QCOMPARE(rig.window->objectName(), u"frmGénérique"_s);
     QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel"_s);
-    QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), u"0612345678"_s);
+    QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), number);
+    FrmGenerique reference([] { return QString(); });
+    reference.handOver(OperationRequest::forwarding(u"0612345678"_s));
+    QCOMPARE(rig.window->sizeHint(), reference.sizeHint());
+    for (const QString &box : {u"chkAnnulation"_s, u"chkTerminé"_s}) {
+        const auto *check = rig.control<kvoCheck>(box);
+        QVERIFY2(check->width() >= check->sizeHint().width(), qPrintable(box));
+    }
     QCOMPARE(rig.control<kvoCheck>(u"chkAnnulation"_s)->Caption(), u"Annulation effectuée"_s);
     QCOMPARE(rig.control<kvoCheck>(u"chkTerminé"_s)->Caption(), u"Renvoi effectué"_s);
     QCOMPARE(rig.report(), kHeading);
