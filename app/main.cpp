@@ -1,10 +1,12 @@
 #include "Demarr.h"
+#include "QtCatalogue.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    const auto qtTexts = installQtCatalogue(QLocale());
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     if (!Demarr::Main(arguments))

@@ -4,11 +4,13 @@
 #include "MessageBoxAnswerer.h"
 #include "ModemSimulator.h"
 #include "PortSetting.h"
+#include "QtCatalogue.h"
 #include "TemporaryConfigFolder.h"
 #include "kvoCheck.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -47,6 +49,8 @@ private slots:
     void noArgument_opensConfigurationOnly();
     void lastWindowClosed_endsWithStatus0();
     void configurationClosed_endsWithStatus0();
+    void qtCatalogue_standardButtonsFollowTheLocale_data();
+    void qtCatalogue_standardButtonsFollowTheLocale();
 };
 
 void TestDemarr::cleanup()
@@ -179,6 +183,35 @@ void TestDemarr::configurationClosed_endsWithStatus0()
     QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(window.isNull());
+}
+
+
+void TestDemarr::qtCatalogue_standardButtonsFollowTheLocale_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("captions"); // Cancel, Yes, No, Close
+    const QStringList french{u"Annuler"_s, u"&Oui"_s, u"&Non"_s, u"Fermer"_s};
+    QTest::addRow("French of France") << QLocale(QLocale::French, QLocale::France) << french;
+    QTest::addRow("French of Canada") << QLocale(QLocale::French, QLocale::Canada) << french;
+    QTest::addRow("English stays English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                           << QStringList{u"Cancel"_s, u"&Yes"_s, u"&No"_s, u"Close"_s};
+}
+
+void TestDemarr::qtCatalogue_standardButtonsFollowTheLocale()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, captions);
+    const QString catalogue = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_fr.qm"_s;
+    if (locale.language() == QLocale::French && !QFile::exists(catalogue))
+        QSKIP("Qt's French catalogue (qt6-translations-l10n) is not installed");
+
+    const auto translator = installQtCatalogue(locale);
+    QCOMPARE(bool(translator), locale.language() == QLocale::French);
+    QMessageBox box(QMessageBox::Question, u"Renvolia"_s, u"?"_s,
+                    QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No | QMessageBox::Close);
+    const QStringList shown{box.button(QMessageBox::Cancel)->text(), box.button(QMessageBox::Yes)->text(),
+                            box.button(QMessageBox::No)->text(), box.button(QMessageBox::Close)->text()};
+    QCOMPARE(shown, captions);
 }
 
 QTEST_MAIN(TestDemarr)
