@@ -1,7 +1,11 @@
 # The installation layout (GNUInstallDirs) and where the programs find their
 # data: the help guide and its screenshots live in <data folder>/renvolia.
-set(CMAKE_INSTALL_DOCDIR "share/doc/renvolia" CACHE PATH "Documentation folder")
 include(GNUInstallDirs)
+# Debian's name for the package's documentation folder, whatever the
+# project's name.
+if(NOT CMAKE_INSTALL_DOCDIR OR CMAKE_INSTALL_DOCDIR STREQUAL "${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME}")
+  set(CMAKE_INSTALL_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/renvolia")
+endif()
 set(RENVOLIA_DATA_DIR "${CMAKE_INSTALL_DATADIR}/renvolia")
 file(RELATIVE_PATH RENVOLIA_DATA_FROM_PROGRAM "${CMAKE_INSTALL_FULL_BINDIR}"
   "${CMAKE_INSTALL_FULL_DATADIR}/renvolia")
