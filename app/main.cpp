@@ -1,4 +1,5 @@
 #include "Demarr.h"
+#include "QtCatalogue.h"
 #include "StopSignals.h"
 
 #include <QApplication>
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
     g_qtMessages = qInstallMessageHandler(explainMissingDisplay);
     QApplication app(qtArgumentCount, argv);
     qInstallMessageHandler(g_qtMessages);
+    const auto qtTexts = installQtCatalogue(QLocale());
 
     StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &Demarr::stopOnSignal);

@@ -12,8 +12,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -59,10 +57,11 @@ QPushButton *button(const QString &name, const QString &text, QWidget *parent)
 
 } // namespace
 
-FrmConfig::FrmConfig(const Clock &clock, registry::RegistryApi &registry, QWidget *parent)
+FrmConfig::FrmConfig(const Clock &clock, registry::RegistryApi &registry, const HelpFiles &help, QWidget *parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_clock(clock)
     , m_registry(registry)
+    , m_help(help)
     , timLance(new LaunchClock(clock, this))
 {
     setObjectName(u"frmConfig"_s);
@@ -158,7 +157,8 @@ void FrmConfig::buildMenu()
 {
     mnuPrin = menuBar()->addMenu(u"&?"_s);
     mnuPrin->setObjectName(u"mnuPrin"_s);
-    const QStringList captions{u"&Aide sur Renvolia d'appel"_s, u"A &propos de Renvolia d'appel..."_s};
+    const QStringList captions{u"&Aide sur Renvolia d'appel"_s, u"A &propos de Renvolia d'appel..."_s,
+                               u"Rechercher de l'aide sur..."_s};
     for (int index = 0; index < captions.size(); ++index) {
         QAction *item = mnuPrin->addAction(captions[index]);
         item->setObjectName(u"mnuAide"_s);
@@ -313,10 +313,9 @@ void FrmConfig::cmdChoix_Click()
 
 void FrmConfig::mnuAide_Click(int index)
 {
-    if (index == 0) {
-        const QString helpFile = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()
-                                                          + u"/Renvolia d'appel.hlp"_s);
-        ShellOpen(helpFile, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, false);
+    if (index != 1) {
+        const auto topic = index == 0 ? HelpFiles::Topic::Contents : HelpFiles::Topic::Search;
+        ShellOpen(m_help.target(topic), u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, false);
         return;
     }
     // One box, modal to this window (open() makes it window-modal without a

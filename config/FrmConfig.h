@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "HelpFiles.h"
 #include "RegistryApi.h"
 
 #include <QMainWindow>
@@ -28,7 +29,7 @@ class FrmConfig : public QMainWindow
 public:
     explicit FrmConfig(const Clock &clock = systemClock(),
                        registry::RegistryApi &registry = registry::platformRegistry(),
-                       QWidget *parent = nullptr);
+                       const HelpFiles &help = HelpFiles::forThisProgram(), QWidget *parent = nullptr);
 
 private:
     QWidget *buildParametersTab();
@@ -55,6 +56,7 @@ private:
 
     const Clock &m_clock;
     registry::RegistryApi &m_registry;
+    const HelpFiles m_help;
     LaunchClock *timLance = nullptr;
     QTabWidget *tabConfig = nullptr;
     QCheckBox *chkAnnul = nullptr;

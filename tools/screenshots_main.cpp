@@ -1,4 +1,5 @@
-// Renders every window headless into a folder, for the README:
+// Renders every window headless into a folder, for the README, and fails
+// when a window clips one of its texts:
 //   renvolia-screenshots docs/
 // It works in a temporary settings folder and registry store of its own.
 #include "Clock.h"
@@ -11,6 +12,7 @@
 #include "PortSetting.h"
 #include "SqliteRegistry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -34,6 +36,39 @@ public:
     QDateTime now() const override { return QDateTime(QDate(2026, 12, 6), QTime(14, 59, 30)); }
 };
 
+// What a label, button or check box needs to show its text whole.
+QSize textNeeds(const QWidget *widget, QString *text)
+{
+    if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+        *text = label->text();
+        return label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+    }
+    if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
+        *text = button->text();
+        return button->sizeHint();
+    }
+    return {};
+}
+
+// The texts the window does not show whole, one line each.
+QStringList clippedTexts(const QWidget *window)
+{
+    QStringList clipped;
+    for (const QWidget *widget : window->findChildren<QWidget *>()) {
+        QString text;
+        const QSize needed = textNeeds(widget, &text);
+        const bool fits = widget->width() >= needed.width() && widget->height() >= needed.height();
+        if (text.isEmpty() || fits || !widget->isVisibleTo(window))
+            continue;
+        clipped << u"%1 \"%2\" needs %3 x %4, has %5 x %6"_s.arg(widget->objectName(), text)
+                       .arg(needed.width())
+                       .arg(needed.height())
+                       .arg(widget->width())
+                       .arg(widget->height());
+    }
+    return clipped;
+}
+
 bool save(QWidget *window, const QDir &folder, const QString &name)
 {
     window->adjustSize();
@@ -41,7 +76,10 @@ bool save(QWidget *window, const QDir &folder, const QString &name)
     const QString file = folder.filePath(name);
     const bool saved = window->grab().save(file);
     QTextStream(stdout) << (saved ? u"wrote "_s : u"could not write "_s) << file << Qt::endl;
-    return saved;
+    const QStringList clipped = clippedTexts(window);
+    for (const QString &line : clipped)
+        QTextStream(stdout) << u"  clipped: "_s << line << Qt::endl;
+    return saved && clipped.isEmpty();
 }
 
 void storeRegisteredUser(registry::RegistryApi &store)
@@ -101,8 +139,10 @@ int main(int argc, char *argv[])
     const StandingClock clock;
     PortSetting::setCurrent(u"3"_s);
 
-    bool saved = shootConfiguration(folder, store, clock) && shootAbout(folder, store)
-        && shootCommandLineMessage(folder);
+    // Every window is shot, even after one failed.
+    bool saved = shootConfiguration(folder, store, clock);
+    saved &= shootAbout(folder, store);
+    saved &= shootCommandLineMessage(folder);
 
     ModemSimulator modem;
     if (!modem.open() || !modem.linkAsPort(3, settings.filePath(u"renvolia"_s))) {

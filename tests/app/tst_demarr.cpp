@@ -4,11 +4,13 @@
 #include "MessageBoxAnswerer.h"
 #include "ModemSimulator.h"
 #include "PortSetting.h"
+#include "QtCatalogue.h"
 #include "TemporaryConfigFolder.h"
 #include "kvoCheck.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -72,8 +74,10 @@ private slots:
     void operation_opensReportWindowOnSavedPort();
     void nothingSaved_usesPort2();
     void noArgument_opensConfigurationOnly();
+    void lastWindowClosed_endsWithStatus0_data();
     void lastWindowClosed_endsWithStatus0();
-    void configurationClosed_endsWithStatus0();
+    void qtCatalogue_standardButtonsFollowTheLocale_data();
+    void qtCatalogue_standardButtonsFollowTheLocale();
     void program_readsArgumentsAsTyped_data();
     void program_readsArgumentsAsTyped();
     void program_withoutDisplay_saysSoAndEnds1_data();
@@ -182,21 +186,30 @@ void TestDemarr::noArgument_opensConfigurationOnly()
     QCOMPARE(window->objectName(), u"frmConfig"_s);
     QCOMPARE(window->windowTitle(), u"Renvolia d'appel - Configuration"_s);
     QCOMPARE(visibleWindows(), QList<QWidget *>{window});
-    QVERIFY(!qobject_cast<FrmGenerique *>(window));
+}
+
+void TestDemarr::lastWindowClosed_endsWithStatus0_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addRow("report window, Esc after its operation") << QStringList{u"A"_s};
+    QTest::addRow("configuration window") << QStringList();
 }
 
 void TestDemarr::lastWindowClosed_endsWithStatus0()
 {
+    QFETCH(QStringList, arguments);
     TemporaryConfigFolder folder;
     PortSetting::setCurrent(u"0"_s);
     QVERIFY(PortSetting::save());
-    QPointer<QWidget> window = Demarr::Main({u"A"_s});
+    QPointer<QWidget> window = Demarr::Main(arguments);
     QVERIFY(window);
 
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         auto *button = window->findChild<QPushButton *>(u"cmdCancel"_s);
-        if (button->text() == u"Fermer"_s)
+        if (!button)
+            window->close();
+        else if (button->text() == u"Fermer"_s)
             QTest::keyClick(window, Qt::Key_Escape);
     });
     closer.start(20);
@@ -205,15 +218,32 @@ void TestDemarr::lastWindowClosed_endsWithStatus0()
     QVERIFY(window.isNull());
 }
 
-void TestDemarr::configurationClosed_endsWithStatus0()
+void TestDemarr::qtCatalogue_standardButtonsFollowTheLocale_data()
 {
-    TemporaryConfigFolder folder;
-    QPointer<QWidget> window = Demarr::Main({});
-    QVERIFY(window);
-    QTimer::singleShot(50, window, &QWidget::close);
-    QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
-    QCOMPARE(QApplication::exec(), 0);
-    QVERIFY(window.isNull());
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("captions"); // Cancel, Yes, No, Close
+    const QStringList french{u"Annuler"_s, u"&Oui"_s, u"&Non"_s, u"Fermer"_s};
+    QTest::addRow("French of France") << QLocale(QLocale::French, QLocale::France) << french;
+    QTest::addRow("French of Canada") << QLocale(QLocale::French, QLocale::Canada) << french;
+    QTest::addRow("English stays English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                           << QStringList{u"Cancel"_s, u"&Yes"_s, u"&No"_s, u"Close"_s};
+}
+
+void TestDemarr::qtCatalogue_standardButtonsFollowTheLocale()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, captions);
+    const QString catalogue = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_fr.qm"_s;
+    if (locale.language() == QLocale::French && !QFile::exists(catalogue))
+        QSKIP("Qt's French catalogue (qt6-translations-l10n) is not installed");
+
+    const auto translator = installQtCatalogue(locale);
+    QCOMPARE(bool(translator), locale.language() == QLocale::French);
+    QMessageBox box(QMessageBox::Question, u"Renvolia"_s, u"?"_s,
+                    QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No | QMessageBox::Close);
+    const QStringList shown{box.button(QMessageBox::Cancel)->text(), box.button(QMessageBox::Yes)->text(),
+                            box.button(QMessageBox::No)->text(), box.button(QMessageBox::Close)->text()};
+    QCOMPARE(shown, captions);
 }
 
 void TestDemarr::program_readsArgumentsAsTyped_data()

@@ -2,8 +2,10 @@
 #include "FixedClock.h"
 #include "FrmConfig.h"
 #include "FrmGenerique.h"
+#include "HelpFiles.h"
 #include "MessageBoxAnswerer.h"
 #include "PortSetting.h"
+#include "RecordingXdgOpen.h"
 #include "RegScriptImport.h"
 #include "SqliteRegistry.h"
 #include "TemporaryConfigFolder.h"
@@ -13,6 +15,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -23,6 +28,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -48,11 +54,11 @@ FrmGenerique *reportWindow()
 // launched report window fails at once without a modem.
 struct ConfigRig
 {
-    ConfigRig()
+    explicit ConfigRig(const HelpFiles &help = HelpFiles::forThisProgram())
         : store(folder.renvoliaFolder().toStdString() + "-registry.sqlite")
     {
         PortSetting::setCurrent(u"0"_s);
-        window = new FrmConfig(clock, store);
+        window = new FrmConfig(clock, store, help);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     }
@@ -106,7 +112,9 @@ private slots:
     void portDialog_storesWhatIsValidated_data();
     void portDialog_storesWhatIsValidated();
     void portDialog_spinnerStaysWithinOneToNine();
-    void helpMenu_aboutBoxIsModal_missingHelpIsSilent();
+    void helpMenu_opensHelpFileElseGuide_missingHelpIsSilent_data();
+    void helpMenu_opensHelpFileElseGuide_missingHelpIsSilent();
+    void helpMenu_aboutBoxIsModal();
     void modemTab_listsOnce_choiceStoresThePort();
     void modemTab_failureSendsToThePortDialog();
 };
@@ -126,6 +134,7 @@ void TestFrmConfig::load_showsPortAndStartTime()
     QCOMPARE(rig.cmdGO()->text(), u"&Procéder"_s);
     QCOMPARE(rig.menuItem(0)->text(), u"&Aide sur Renvolia d'appel"_s);
     QCOMPARE(rig.menuItem(1)->text(), u"A &propos de Renvolia d'appel..."_s);
+    QCOMPARE(rig.menuItem(2)->text(), u"Rechercher de l'aide sur..."_s);
 
     QList<QWidget *> order;
     QWidget *widget = rig.chkAnnul();
@@ -383,15 +392,51 @@ void TestFrmConfig::portDialog_spinnerStaysWithinOneToNine()
     QCOMPARE(text->text(), u"8"_s);
 }
 
+void TestFrmConfig::helpMenu_opensHelpFileElseGuide_missingHelpIsSilent_data()
+{
+    // Files under an installation root whose programs are in bin/; what the
+    // first item, then "Rechercher de l'aide sur...", hands to the opener.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("opened");
+    const QString guide = u"bin/" RENVOLIA_DATA_FROM_PROGRAM "/guide/"_s;
+    const QStringList guidePages{guide + u"aide.html"_s, guide + u"index.html"_s};
+    const QString helpFile = u"bin/Renvolia d'appel.hlp"_s;
+    QTest::addRow("help file beside the program wins") << (QStringList(guidePages) << helpFile)
+                                                       << QStringList{helpFile, helpFile};
+    QTest::addRow("guide installed with the program") << guidePages << guidePages;
+    QTest::addRow("guide without its index") << QStringList{guidePages[0]} << QStringList{guidePages[0]};
+    QTest::addRow("no help at all is silent") << QStringList() << QStringList();
+}
+
+void TestFrmConfig::helpMenu_opensHelpFileElseGuide_missingHelpIsSilent()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, opened);
+    const RecordingXdgOpen opener;
+    QVERIFY(opener.isReady());
+    const QTemporaryDir root;
+    for (const QString &file : std::as_const(files)) {
+        QFile created(QDir::cleanPath(root.filePath(file)));
+        QVERIFY(QDir().mkpath(QFileInfo(created).path()) && created.open(QIODevice::WriteOnly));
+    }
+    ConfigRig rig(HelpFiles(root.filePath(u"bin"_s)));
+    rig.menuItem(0)->trigger();
+    rig.menuItem(2)->trigger();
+
+    QStringList expected;
+    for (const QString &file : std::as_const(opened))
+        expected << QDir::cleanPath(root.filePath(file));
+    QTRY_COMPARE(opener.calls(), expected);
+    QTest::qWait(200); // nothing else arrives, and no message box
+    QCOMPARE(opener.calls(), expected);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+}
+
 // Through the window system's events, which honour modality as a user's do.
-void TestFrmConfig::helpMenu_aboutBoxIsModal_missingHelpIsSilent()
+void TestFrmConfig::helpMenu_aboutBoxIsModal()
 {
     ConfigRig rig;
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
-    rig.menuItem(0)->trigger();
-    QTest::qWait(200);
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-
     rig.txtNum()->setText(u"0612345678"_s);
     rig.menuItem(1)->trigger();
     rig.menuItem(1)->trigger();
