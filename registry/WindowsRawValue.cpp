@@ -2,6 +2,21 @@
 
 namespace registry {
 
+namespace {
+
+// enumerate(buffer, length) fills a buffer of bufferSize characters.
+template <typename Enumerate>
+LONG nameFrom(DWORD bufferSize, std::wstring *name, Enumerate enumerate)
+{
+    name->assign(bufferSize, L'\0');
+    DWORD length = bufferSize;
+    const LONG result = enumerate(name->data(), &length);
+    name->resize(result == ERROR_SUCCESS ? length : 0);
+    return result;
+}
+
+} // namespace
+
 LONG readRawValue(HKEY key, const std::wstring &name, RawValue *value)
 {
     DWORD size = 0;
@@ -17,35 +32,41 @@ LONG readRawValue(HKEY key, const std::wstring &name, RawValue *value)
     return result;
 }
 
+LONG subKeyName(HKEY key, DWORD index, std::wstring *name)
+{
+    return nameFrom(kKeyNameBuffer, name, [&](wchar_t *buffer, DWORD *length) {
+        return RegEnumKeyExW(key, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+LONG valueName(HKEY key, DWORD index, std::wstring *name)
+{
+    return nameFrom(kValueNameBuffer, name, [&](wchar_t *buffer, DWORD *length) {
+        return RegEnumValueW(key, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
 LONG readRawValues(HKEY key, std::vector<NamedRawValue> *values)
 {
-    std::wstring name(kValueNameBuffer, L'\0');
+    NamedRawValue named;
     for (DWORD index = 0;; ++index) {
-        DWORD length = kValueNameBuffer;
-        const LONG result = RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
+        LONG result = valueName(key, index, &named.name);
+        if (result == ERROR_SUCCESS)
+            result = readRawValue(key, named.name, &named.value);
         if (result != ERROR_SUCCESS)
-            return result;
-        NamedRawValue named{name.substr(0, length), {}};
-        const LONG read = readRawValue(key, named.name, &named.value);
-        if (read != ERROR_SUCCESS)
-            return read;
-        values->push_back(std::move(named));
+            return result == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : result;
+        values->push_back(named);
     }
 }
 
 LONG readSubKeyNames(HKEY key, std::vector<std::wstring> *names)
 {
-    std::wstring name(kKeyNameBuffer, L'\0');
+    std::wstring name;
     for (DWORD index = 0;; ++index) {
-        DWORD length = kKeyNameBuffer;
-        const LONG result = RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
+        const LONG result = subKeyName(key, index, &name);
         if (result != ERROR_SUCCESS)
-            return result;
-        names->push_back(name.substr(0, length));
+            return result == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : result;
+        names->push_back(name);
     }
 }
 

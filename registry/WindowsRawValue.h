@@ -28,6 +28,9 @@ struct NamedRawValue
     RawValue value;
 };
 
+// The index-th subkey's or value's name, as the registry lists them.
+LONG subKeyName(HKEY key, DWORD index, std::wstring *name);
+LONG valueName(HKEY key, DWORD index, std::wstring *name);
 // The value's type and whole data, asked again while the value grows.
 LONG readRawValue(HKEY key, const std::wstring &name, RawValue *value);
 // Every value of the key, in the registry's order.

@@ -146,6 +146,13 @@ Result WindowsRegistry::journalled(Key parent, const std::wstring &subKey, Note 
     return place ? note(*place) : InvalidHandle;
 }
 
+Result WindowsRegistry::beforeValueChange(Key key, const std::wstring &name)
+{
+    return journalled(key, std::wstring(), [&](const KeyPlace &place) {
+        return m_journal.beforeValueChange(place, name);
+    });
+}
+
 template <typename Open>
 Result WindowsRegistry::opening(Key parent, const std::string &subKey, Key *opened, Open open)
 {
@@ -211,9 +218,7 @@ Result WindowsRegistry::deleteValue(Key key, const std::string &name)
     const std::optional<std::wstring> wideName = callName(name);
     if (!wideName)
         return InvalidParameter;
-    const Result noted = journalled(key, std::wstring(), [&](const KeyPlace &place) {
-        return m_journal.beforeValueChange(place, *wideName);
-    });
+    const Result noted = beforeValueChange(key, *wideName);
     if (noted != Success)
         return noted;
     return RegDeleteValueW(toHandle(key), wideName->c_str());
@@ -249,9 +254,7 @@ Result WindowsRegistry::setValue(Key key, const std::string &name, std::uint32_t
     std::optional<ByteArray> stored = isText(type) ? wide::textDataFromUtf8(data, size) : ByteArray(data, data + size);
     if (!stored)
         return InvalidParameter;
-    const Result noted = journalled(key, std::wstring(), [&](const KeyPlace &place) {
-        return m_journal.beforeValueChange(place, *wideName);
-    });
+    const Result noted = beforeValueChange(key, *wideName);
     if (noted != Success)
         return noted;
     return RegSetValueExW(toHandle(key), wideName->c_str(), 0, type, stored->data(), byteCount(stored->size()));
@@ -259,14 +262,9 @@ Result WindowsRegistry::setValue(Key key, const std::string &name, std::uint32_t
 
 Result WindowsRegistry::enumKey(Key key, std::uint32_t index, char *name, std::uint32_t nameSize)
 {
-    std::wstring wideName(kKeyNameBuffer, L'\0');
-    DWORD length = kKeyNameBuffer;
-    const LONG result =
-        RegEnumKeyExW(toHandle(key), index, wideName.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (result != ERROR_SUCCESS)
-        return result;
-    wideName.resize(length);
-    return deliverName(wide::toUtf8(wideName), name, nameSize, nullptr);
+    std::wstring wideName;
+    const LONG result = subKeyName(toHandle(key), index, &wideName);
+    return result == ERROR_SUCCESS ? deliverName(wide::toUtf8(wideName), name, nameSize, nullptr) : result;
 }
 
 Result WindowsRegistry::enumValue(Key key, std::uint32_t index, char *name, std::uint32_t *nameLength,
@@ -274,13 +272,10 @@ Result WindowsRegistry::enumValue(Key key, std::uint32_t index, char *name, std:
 {
     if (!nameLength)
         return InvalidParameter;
-    std::wstring wideName(kValueNameBuffer, L'\0');
-    DWORD length = kValueNameBuffer;
-    const LONG result =
-        RegEnumValueW(toHandle(key), index, wideName.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    std::wstring wideName;
+    const LONG result = valueName(toHandle(key), index, &wideName);
     if (result != ERROR_SUCCESS)
         return result;
-    wideName.resize(length);
     const Result named = deliverName(wide::toUtf8(wideName), name, *nameLength, nameLength);
     if (named != Success || (!type && !data && !dataSize))
         return named;

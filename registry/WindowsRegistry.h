@@ -49,6 +49,7 @@ private:
                      std::uint32_t *size);
     template <typename Note>
     Result journalled(Key parent, const std::wstring &subKey, Note note);
+    Result beforeValueChange(Key key, const std::wstring &name);
 
     std::mutex m_mutex;
     // Where each handle this object opened leads, for the batch's journal.

@@ -188,25 +188,25 @@ public:
         at(section, name);
         call("DeleteValue " + valuePlace(), [&] { return shown(m_reg.DeleteValue()); });
     }
+    using Enumeration = bool (cRegistry::*)(std::vector<std::string> &, std::int32_t &) const;
+    void enumerate(const std::string &what, const cRegistry &reg, Enumeration enumeration)
+    {
+        call(what, [&] {
+            std::vector<std::string> names;
+            std::int32_t count = 0;
+            const std::string result = shown((reg.*enumeration)(names, count));
+            return result + ", " + shown(names, count);
+        });
+    }
     void enumerateValues(const std::string &section)
     {
         at(section);
-        std::vector<std::string> names;
-        std::int32_t count = 0;
-        call("EnumerateValues " + place(), [&] {
-            const std::string result = shown(m_reg.EnumerateValues(names, count));
-            return result + ", " + shown(names, count);
-        });
+        enumerate("EnumerateValues " + place(), m_reg, &cRegistry::EnumerateValues);
     }
     void enumerateSections(const std::string &section)
     {
         at(section);
-        std::vector<std::string> names;
-        std::int32_t count = 0;
-        call("EnumerateSections " + place(), [&] {
-            const std::string result = shown(m_reg.EnumerateSections(names, count));
-            return result + ", " + shown(names, count);
-        });
+        enumerate("EnumerateSections " + place(), m_reg, &cRegistry::EnumerateSections);
     }
     void countSubKeys(const std::string &section)
     {
@@ -236,12 +236,7 @@ void newObject(Sequence &run)
     cRegistry fresh;
     run.call("new object KeyExists", [&] { return shown(fresh.KeyExists()); });
     run.call("new object Value", [&] { return shown(fresh.Value()); });
-    std::vector<std::string> names;
-    std::int32_t count = 0;
-    run.call("new object EnumerateSections", [&] {
-        const std::string result = shown(fresh.EnumerateSections(names, count));
-        return result + ", " + shown(names, count);
-    });
+    run.enumerate("new object EnumerateSections", fresh, &cRegistry::EnumerateSections);
     run.call("new object CreateKey", [&] { return shown(fresh.CreateKey()); });
 }
 
