@@ -5,9 +5,10 @@
 #include <string_view>
 
 // The registry functions the registry class stands on, in the shape of the
-// platform's ANSI calls: text is in the system's ANSI code page (UTF-8 for the
-// embedded store), sizes are in bytes, results are the platform's codes.
-// Windows has the real registry behind it; elsewhere an embedded store.
+// platform's ANSI calls, but with names and texts in UTF-8 on every system:
+// sizes are in bytes of UTF-8 (or of the data as stored, for other types),
+// results are the platform's codes. Windows has the real registry behind it;
+// elsewhere an embedded store.
 namespace registry {
 
 using Key = std::int64_t; // a root key (its 32-bit value, sign-extended) or an open key's handle
@@ -133,7 +134,8 @@ public:
     virtual Result commitBatch() { return Success; }
     virtual void rollBackBatch() {}
 
-    // The program's text (UTF-8) to the system's ANSI code page, and back.
+    // The program's text (UTF-8) to the system's ANSI code page, which the C
+    // runtime's file names and command line use, and back.
     virtual std::string toSystemText(const std::string &text) = 0;
     virtual std::string fromSystemText(const std::string &text) = 0;
 };

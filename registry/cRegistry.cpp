@@ -88,13 +88,13 @@ std::string cRegistry::keyPlace() const
 bool cRegistry::KeyExists() const
 {
     OpenKey key(m_api);
-    return key.open(root(), systemText(m_sectionKey), QueryValue);
+    return key.open(root(), m_sectionKey, QueryValue);
 }
 
 bool cRegistry::CreateKey()
 {
     OpenKey key(m_api);
-    if (key.create(root(), systemText(m_sectionKey)) != Success)
+    if (key.create(root(), m_sectionKey) != Success)
         throw RegistryError(RegistryError::KeyFailure, errorSource(),
                             "Failed to create registry Key: '" + m_sectionKey);
     return true;
@@ -102,7 +102,7 @@ bool cRegistry::CreateKey()
 
 bool cRegistry::DeleteKey()
 {
-    if (m_api.deleteKey(root(), systemText(m_sectionKey)) != Success)
+    if (m_api.deleteKey(root(), m_sectionKey) != Success)
         throw RegistryError(RegistryError::KeyFailure, errorSource(),
                             "Failed to delete registry Key: " + keyPlace());
     return true;
@@ -111,10 +111,10 @@ bool cRegistry::DeleteKey()
 bool cRegistry::DeleteValue()
 {
     OpenKey key(m_api);
-    if (!key.open(root(), systemText(m_sectionKey), AllKeyRights))
+    if (!key.open(root(), m_sectionKey, AllKeyRights))
         throw RegistryError(RegistryError::KeyFailure, errorSource(),
                             "Failed to open key " + keyPlace() + "' for delete access");
-    if (m_api.deleteValue(key.handle(), systemText(m_valueKey)) != Success)
+    if (m_api.deleteValue(key.handle(), m_valueKey) != Success)
         throw RegistryError(RegistryError::KeyFailure, errorSource(),
                             "Failed to delete registry Key: " + keyPlace() + "',Key: '" + m_valueKey);
     return true;
@@ -123,9 +123,9 @@ bool cRegistry::DeleteValue()
 VariantValue cRegistry::Value()
 {
     OpenKey key(m_api);
-    if (!key.open(root(), systemText(m_sectionKey), QueryValue))
+    if (!key.open(root(), m_sectionKey, QueryValue))
         return m_default;
-    const std::string name = systemText(m_valueKey);
+    const std::string name = m_valueKey;
     std::uint32_t type = RegNone;
     std::uint32_t size = 0;
     const Result sizeQuery = m_api.queryValue(key.handle(), name, &type, nullptr, &size);
@@ -143,9 +143,9 @@ VariantValue cRegistry::converted(std::uint32_t type, const ByteArray &data) con
     switch (type) {
     case RegSz:
     case RegMultiSz:
-        return m_api.fromSystemText(textWithoutTerminator(data));
+        return textWithoutTerminator(data);
     case RegExpandSz:
-        return m_api.fromSystemText(ExpandEnvironmentText(textWithoutTerminator(data)));
+        return ExpandEnvironmentText(textWithoutTerminator(data));
     case RegDword:
         return littleEndianDword(data);
     case RegDwordBigEndian:
@@ -166,7 +166,7 @@ std::string cRegistry::textWithoutTerminator(const ByteArray &data)
 void cRegistry::setValue(const VariantValue &vValue)
 {
     OpenKey key(m_api);
-    if (key.create(root(), systemText(m_sectionKey)) != Success)
+    if (key.create(root(), m_sectionKey) != Success)
         throw RegistryError(RegistryError::KeyFailure, errorSource(), writeFailure(vValue));
     if (store(key.handle(), vValue) != Success)
         throw RegistryError(RegistryError::WriteFailure, errorSource(), writeFailure(vValue));
@@ -174,11 +174,11 @@ void cRegistry::setValue(const VariantValue &vValue)
 
 Result cRegistry::store(Key key, const VariantValue &vValue)
 {
-    const std::string name = systemText(m_valueKey);
+    const std::string name = m_valueKey;
     switch (m_valueType) {
     case RegSz:
     case RegExpandSz: {
-        const std::string text = systemText(variantText(vValue));
+        const std::string text = variantText(vValue);
         const std::uint32_t type = holdsEnvironmentReference(text) ? RegExpandSz : RegSz;
         const ByteArray data(text.c_str(), text.c_str() + text.size() + 1);
         return m_api.setValue(key, name, type, data.data(), std::uint32_t(data.size()));
@@ -214,7 +214,7 @@ bool cRegistry::EnumerateValues(std::vector<std::string> &sKeyNames, std::int32_
     sKeyNames.clear();
     iKeyCount = 0;
     OpenKey key(m_api);
-    if (!key.open(root(), systemText(m_sectionKey), QueryValue))
+    if (!key.open(root(), m_sectionKey, QueryValue))
         return true;
     KeyInfo info;
     if (m_api.queryInfoKey(key.handle(), &info) != Success)
@@ -227,7 +227,7 @@ bool cRegistry::EnumerateValues(std::vector<std::string> &sKeyNames, std::int32_
             continue; // a longer name arrived meanwhile: ask again with room for it
         if (result != Success)
             break;
-        sKeyNames.push_back(m_api.fromSystemText(name.substr(0, length)));
+        sKeyNames.push_back(name.substr(0, length));
         ++iKeyCount;
         ++index;
     }
@@ -239,7 +239,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string> &sSect, std::int32_t 
     sSect.clear();
     iSectCount = 0;
     OpenKey key(m_api);
-    if (!key.open(root(), systemText(m_sectionKey), EnumerateSubKeys))
+    if (!key.open(root(), m_sectionKey, EnumerateSubKeys))
         return true;
     for (std::uint32_t index = 0;; ++index) {
         std::string name(kKeyNameBuffer, '\0');
@@ -253,7 +253,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string> &sSect, std::int32_t 
                                 "Subkey " + std::to_string(index) + " of '" + m_sectionKey
                                     + "' could not be read (error " + std::to_string(result) + ")");
         }
-        sSect.push_back(m_api.fromSystemText(name.substr(0, name.find('\0'))));
+        sSect.push_back(name.substr(0, name.find('\0')));
         ++iSectCount;
     }
     return true;
@@ -262,7 +262,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string> &sSect, std::int32_t 
 std::int32_t cRegistry::CountSubKeys() const
 {
     OpenKey key(m_api);
-    if (!key.open(root(), systemText(m_sectionKey), QueryValue))
+    if (!key.open(root(), m_sectionKey, QueryValue))
         return 0;
     KeyInfo info;
     m_api.queryInfoKey(key.handle(), &info);
@@ -272,9 +272,9 @@ std::int32_t cRegistry::CountSubKeys() const
 bool cRegistry::SaveKey(const std::string &sFile) const
 {
     OpenKey key(m_api);
-    if (!key.open(root(), systemText(m_sectionKey), AllKeyRights))
+    if (!key.open(root(), m_sectionKey, AllKeyRights))
         return false;
-    return m_api.saveKey(key.handle(), systemText(sFile)) == Success;
+    return m_api.saveKey(key.handle(), sFile) == Success;
 }
 
 std::int32_t cRegistry::ReverseDwordBytes(std::int32_t value)
