@@ -3,9 +3,12 @@
 #include "PortDevice.h"
 #include "PortHolders.h"
 
+#include <QFile>
+
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
 #include <termios.h>
+#include <unistd.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -64,16 +67,15 @@ bool CommLine::setPortOpen(bool open, QString *error)
         close();
         return true;
     }
+    m_openFailure = OpenFailure::None;
     m_port.setPortName(portDevicePath(m_commPort));
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        setError(error, m_port.errorString());
-        return false;
-    }
+    if (!m_port.open(QIODevice::ReadWrite))
+        return failOpeningTheDevice(error);
     if (!lockExclusively(error) || !noOtherHolder(error)) {
         m_port.close();
         return false;
@@ -96,6 +98,37 @@ void CommLine::close()
     m_closing = false;
 }
 
+CommLine::OpenFailure CommLine::openFailure() const
+{
+    return m_openFailure;
+}
+
+bool CommLine::failOpening(OpenFailure kind, const QString &text, QString *error)
+{
+    m_openFailure = kind;
+    setError(error, text);
+    return false;
+}
+
+bool CommLine::failOpeningTheDevice(QString *error)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray device = QFile::encodeName(portDevicePath(m_commPort));
+    if (::access(device.constData(), F_OK) == 0 && ::access(device.constData(), R_OK | W_OK) != 0)
+        return failOpening(OpenFailure::NoPermission,
+                           u"no permission to use the device; add yourself to the group dialout, then log in again"_s,
+                           error);
+#endif
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return failOpening(OpenFailure::NoDevice, m_port.errorString(), error);
+    case QSerialPort::PermissionError: // the lock file of another program
+        return failOpening(OpenFailure::Busy, m_port.errorString(), error);
+    default:
+        return failOpening(OpenFailure::Unusable, m_port.errorString(), error);
+    }
+}
+
 bool CommLine::noOtherHolder(QString *error)
 {
     const QList<PortHolder> holders = otherProcessesHolding(portDevicePath(m_commPort));
@@ -104,8 +137,7 @@ bool CommLine::noOtherHolder(QString *error)
     QStringList names;
     for (const PortHolder &holder : holders)
         names << holder.describe();
-    setError(error, u"held open by "_s + names.join(u", "_s));
-    return false;
+    return failOpening(OpenFailure::Busy, u"held open by "_s + names.join(u", "_s), error);
 }
 
 // QSerialPort's lock file and TIOCEXCL keep most programs out, but TIOCEXCL
@@ -114,10 +146,8 @@ bool CommLine::noOtherHolder(QString *error)
 bool CommLine::lockExclusively(QString *error)
 {
 #ifdef Q_OS_UNIX
-    if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
-        setError(error, u"another program holds the device"_s);
-        return false;
-    }
+    if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0)
+        return failOpening(OpenFailure::Busy, u"another program holds the device"_s, error);
 #else
     Q_UNUSED(error);
 #endif

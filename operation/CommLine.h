@@ -12,6 +12,9 @@ class CommLine : public QObject
 public:
     static constexpr int kHighestPort = 255;
 
+    // Why the last opening failed.
+    enum class OpenFailure { None, NoDevice, NoPermission, Busy, Unusable };
+
     explicit CommLine(QObject *parent = nullptr);
     ~CommLine() override;
 
@@ -24,6 +27,7 @@ public:
     // (lock file, flock() or simply open). Closing sends what is still queued
     // and drops DTR before letting go.
     bool setPortOpen(bool open, QString *error = nullptr);
+    OpenFailure openFailure() const;
 
     // Characters received and not yet read; setting it to 0 discards them.
     qint64 InBufferCount() const;
@@ -48,9 +52,12 @@ private:
     void onError(QSerialPort::SerialPortError error);
     bool lockExclusively(QString *error);
     bool noOtherHolder(QString *error);
+    bool failOpening(OpenFailure kind, const QString &text, QString *error);
+    bool failOpeningTheDevice(QString *error);
     void close();
 
     QSerialPort m_port;
     int m_commPort = 1;
     bool m_closing = false;
+    OpenFailure m_openFailure = OpenFailure::None;
 };

@@ -1,5 +1,6 @@
 #include "ForwardingOperation.h"
 
+#include "Journal.h"
 #include "OperationLog.h"
 #include "PortDevice.h"
 
@@ -38,10 +39,7 @@ ForwardingOperation::ForwardingOperation(RequestSource request, PortSource port,
     connect(&m_listenTimer, &QTimer::timeout, this, &ForwardingOperation::endListening);
     connect(&m_pauseTimer, &QTimer::timeout, this, &ForwardingOperation::endPause);
     connect(&m_line, &CommLine::readyRead, this, &ForwardingOperation::onReadyRead);
-    connect(&m_line, &CommLine::lineFailed, this, [this](const QString &reason) {
-        qCWarning(lcOperation) << "line failed:" << reason;
-        failDialogue();
-    });
+    connect(&m_line, &CommLine::lineFailed, this, &ForwardingOperation::failDialogue);
 }
 
 bool ForwardingOperation::isRunning() const
@@ -52,6 +50,26 @@ bool ForwardingOperation::isRunning() const
 bool ForwardingOperation::isFinished() const
 {
     return m_phase == Phase::Finished;
+}
+
+ForwardingOperation::Outcome ForwardingOperation::outcome() const
+{
+    return m_outcome;
+}
+
+QString ForwardingOperation::failureReason() const
+{
+    return m_failureReason;
+}
+
+QString ForwardingOperation::devicePath() const
+{
+    return portDevicePath(m_line.CommPort());
+}
+
+void ForwardingOperation::setMaxAttempts(int attempts)
+{
+    m_maxAttempts = attempts;
 }
 
 void ForwardingOperation::cancel()
@@ -66,8 +84,9 @@ void ForwardingOperation::stopNow()
     m_listenTimer.stop();
     m_pauseTimer.stop();
     m_running = false;
+    m_outcome = Outcome::Stopped;
     if (m_dialled)
-        m_line.setOutput(hangUpCommand());
+        send(hangUpCommand());
     finish();
 }
 
@@ -96,6 +115,7 @@ void ForwardingOperation::start()
         return;
     if (!openPort()) {
         report(portFailureLine(m_readPort()));
+        m_outcome = Outcome::PortFailure;
         m_running = false;
         m_phase = Phase::Finished;
         emit finished();
@@ -108,16 +128,19 @@ bool ForwardingOperation::openPort()
 {
     const QString portText = m_readPort();
     const std::optional<int> port = portNumberFromText(portText);
-    QString error = u"the port text does not fit a 16-bit number"_s;
-    if (!port || !m_line.setCommPort(*port, &error)) {
-        qCWarning(lcOperation) << "port" << portText << "refused:" << error;
+    m_failureReason = u"the port text does not fit a 16-bit number"_s;
+    if (!port || !m_line.setCommPort(*port, &m_failureReason)) {
+        m_failureReason = u"port \"%1\" refused: %2"_s.arg(portText, m_failureReason);
+        qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
     m_running = true;
-    if (!m_line.setPortOpen(true, &error)) {
-        qCWarning(lcOperation) << "cannot open" << portDevicePath(*port) << ":" << error;
+    if (!m_line.setPortOpen(true, &m_failureReason)) {
+        m_failureReason = u"cannot open %1: %2"_s.arg(portDevicePath(*port), m_failureReason);
+        qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
+    m_failureReason.clear();
     return true;
 }
 
@@ -128,16 +151,15 @@ void ForwardingOperation::beginAttempt()
     m_received.clear();
     m_phase = Phase::Listening;
     if (!request.isSafeToDial()) {
-        qCWarning(lcOperation) << "refused to dial" << request.number;
-        failDialogue();
+        failDialogue(u"refused to dial \"%1\": only digits, \"+\" and blanks may reach the modem"_s.arg(request.number));
         return;
     }
+    ++m_attempts;
     m_dialled = true;
-    if (!m_line.setInBufferCount(0) || !m_line.setOutput(m_attempt.dial)) {
-        failDialogue();
+    if (!m_line.setInBufferCount(0) || !send(m_attempt.dial)) {
+        failDialogue(u"the dial command could not be written"_s);
         return;
     }
-    qCDebug(lcOperation) << "dialled" << m_attempt.dial.trimmed();
     m_listenTimer.start();
 }
 
@@ -157,10 +179,13 @@ void ForwardingOperation::endListening()
         return;
     }
     if (!m_line.setOutBufferCount(0) || !m_line.setInBufferCount(0)) {
-        failDialogue();
+        failDialogue(u"the line's buffers could not be cleared"_s);
         return;
     }
-    reportWithTime(m_attempt.failure);
+    const QString line = reportWithTime(m_attempt.failure);
+    emit attemptEnded(m_attempts, false, line);
+    if (m_maxAttempts > 0 && m_attempts >= m_maxAttempts)
+        m_running = false;
     m_phase = Phase::PausingAfterFailure;
     m_pauseTimer.start();
 }
@@ -171,18 +196,22 @@ void ForwardingOperation::endPause()
         hangUp();
     else if (m_running)
         beginAttempt();
-    else
+    else {
+        m_outcome = Outcome::NotAccepted;
         finish();
+    }
 }
 
 void ForwardingOperation::hangUp()
 {
-    if (!m_line.setOutput(hangUpCommand())) {
-        failDialogue();
+    if (!send(hangUpCommand())) {
+        failDialogue(u"the hang-up could not be written"_s);
         return;
     }
     m_dialled = false;
-    reportWithTime(m_attempt.success);
+    const QString line = reportWithTime(m_attempt.success);
+    m_outcome = Outcome::Accepted;
+    emit attemptEnded(m_attempts, true, line);
     emit succeeded(m_readRequest().kind);
     m_running = false;
     finish();
@@ -196,23 +225,38 @@ void ForwardingOperation::finish()
     emit finished();
 }
 
-void ForwardingOperation::failDialogue()
+void ForwardingOperation::failDialogue(const QString &reason)
 {
     if (m_phase == Phase::Ready || m_phase == Phase::Finished)
         return;
+    m_failureReason = reason;
+    qCWarning(lcOperation).noquote() << "line failed:" << reason;
     m_listenTimer.stop();
     m_pauseTimer.stop();
+    m_outcome = Outcome::LineLost;
     report(dialogueFailureLine());
     m_running = false;
     finish();
 }
 
+bool ForwardingOperation::send(const QString &command)
+{
+    if (!m_line.setOutput(command))
+        return false;
+    qCDebug(lcOperation) << "sent" << command;
+    emit sent(command.toLatin1());
+    return true;
+}
+
 void ForwardingOperation::report(const QString &text)
 {
+    Journal::append(m_clock.now(), m_readPort(), text);
     emit reportLine(text);
 }
 
-void ForwardingOperation::reportWithTime(const QString &text)
+QString ForwardingOperation::reportWithTime(const QString &text)
 {
-    report(text + formatTimeOfDay(m_clock.now()));
+    const QString line = text + formatTimeOfDay(m_clock.now());
+    report(line);
+    return line;
 }

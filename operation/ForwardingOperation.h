@@ -33,6 +33,11 @@ public:
     ForwardingOperation(RequestSource request, PortSource port, const Clock &clock,
                         OperationTimings timings = {}, QObject *parent = nullptr);
 
+    enum class Outcome { Pending, Accepted, NotAccepted, PortFailure, LineLost, Stopped };
+
+    // After that many failed attempts the retries stop; 0 never stops them.
+    void setMaxAttempts(int attempts);
+
     // Runs once; later calls do nothing.
     void start();
     // Stops the retries at the end of the attempt in progress.
@@ -43,12 +48,20 @@ public:
 
     bool isRunning() const;
     bool isFinished() const;
+    Outcome outcome() const;
+    // Why the port could not be opened or the line was lost, for diagnostics.
+    QString failureReason() const;
+    QString devicePath() const;
 
     static QString portFailureLine(const QString &port);
     static QString dialogueFailureLine();
 
 signals:
+    // Every report line, also written to the journal.
     void reportLine(const QString &line);
+    // The exact bytes handed to the line: a dial command or the hang-up.
+    void sent(const QByteArray &bytes);
+    void attemptEnded(int attempt, bool accepted, const QString &line);
     // The modem accepted the code; sent right after the success line.
     void succeeded(OperationRequest::Kind kind);
     // The port is closed and the operation will do nothing more.
@@ -72,9 +85,10 @@ private:
     void endPause();
     void hangUp();
     void finish();
-    void failDialogue();
+    void failDialogue(const QString &reason);
+    bool send(const QString &command);
     void report(const QString &text);
-    void reportWithTime(const QString &text);
+    QString reportWithTime(const QString &text);
 
     RequestSource m_readRequest;
     PortSource m_readPort;
@@ -87,5 +101,9 @@ private:
     bool m_running = false; // mbEnCours: cleared on success, cancel or failure
     bool m_dialled = false; // a dial command went out and no "ATH0" after it
     AttemptTexts m_attempt;
+    int m_attempts = 0;
+    int m_maxAttempts = 0;
+    Outcome m_outcome = Outcome::Pending;
+    QString m_failureReason;
     QString m_received;
 };

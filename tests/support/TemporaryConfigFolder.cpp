@@ -9,13 +9,16 @@ using namespace Qt::StringLiterals;
 
 TemporaryConfigFolder::TemporaryConfigFolder()
     : m_previous(qgetenv("XDG_CONFIG_HOME"))
+    , m_previousState(qgetenv("XDG_STATE_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_dir.path() + u"/state"_s));
 }
 
 TemporaryConfigFolder::~TemporaryConfigFolder()
 {
     qputenv("XDG_CONFIG_HOME", m_previous);
+    qputenv("XDG_STATE_HOME", m_previousState);
 }
 
 QString TemporaryConfigFolder::renvoliaFolder() const

@@ -3,8 +3,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// Points XDG_CONFIG_HOME at a fresh temporary folder for as long as it lives,
-// so no test reads or writes the user's own port setting or port links.
+// Points XDG_CONFIG_HOME and XDG_STATE_HOME at a fresh temporary folder for as
+// long as it lives, so no test reads or writes the user's own port setting,
+// port links or journal.
 class TemporaryConfigFolder
 {
 public:
@@ -18,4 +19,5 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_previous;
+    QByteArray m_previousState;
 };

@@ -1,0 +1,178 @@
+#include "CtlArguments.h"
+
+#include "CommLine.h"
+#include "CommandLine.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kLongestNumber = 40;
+
+std::optional<int> count(const QString &text, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+// Reads "--name value" and "--name=value" alike.
+class Reader
+{
+public:
+    explicit Reader(const QStringList &arguments)
+        : m_arguments(arguments)
+    {
+    }
+    bool atEnd() const { return m_next >= m_arguments.size(); }
+    QString take() { return m_arguments.at(m_next++); }
+    std::optional<QString> valueOf(QString &option)
+    {
+        if (const qsizetype equals = option.indexOf(u'='); equals > 0) {
+            const QString value = option.mid(equals + 1);
+            option.truncate(equals);
+            return value;
+        }
+        if (atEnd())
+            return std::nullopt;
+        return take();
+    }
+
+private:
+    QStringList m_arguments;
+    qsizetype m_next = 0;
+};
+
+bool fail(QString *error, const QString &text)
+{
+    *error = text;
+    return false;
+}
+
+bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *error)
+{
+    if (option == u"--json"_s)
+        return parsed.json = true;
+    if (option == u"--quiet"_s || option == u"-q"_s)
+        return parsed.quiet = true;
+    const bool takesValue = option.startsWith(u"--port"_s) || option.startsWith(u"--attempts"_s)
+        || option.startsWith(u"--deadline"_s) || option.startsWith(u"--tail"_s);
+    if (!takesValue)
+        return fail(error, u"unknown option: "_s + option);
+    const std::optional<QString> value = reader.valueOf(option);
+    if (!value)
+        return fail(error, option + u" needs a value"_s);
+    if (option == u"--port"_s && (parsed.port = count(*value, 1, CommLine::kHighestPort)))
+        return true;
+    if (option == u"--attempts"_s) {
+        const std::optional<int> attempts = count(*value, 0, 1000000);
+        parsed.attempts = attempts.value_or(-1);
+        return attempts || fail(error, u"--attempts takes a count, 0 for no limit: "_s + *value);
+    }
+    if (option == u"--deadline"_s && (parsed.deadline = parseDuration(*value)))
+        return true;
+    if (option == u"--tail"_s) {
+        const std::optional<int> lines = count(*value, 0, 1000000);
+        parsed.tail = lines.value_or(0);
+        return lines || fail(error, u"--tail takes a count of lines: "_s + *value);
+    }
+    return fail(error, u"%1 does not take \"%2\""_s.arg(option, *value));
+}
+
+std::optional<CtlArguments::Command> commandNamed(const QString &word)
+{
+    using C = CtlArguments::Command;
+    static const QList<std::pair<QString, C>> commands{
+        {u"forward"_s, C::Forward}, {u"cancel"_s, C::Cancel},   {u"ports"_s, C::Ports},
+        {u"journal"_s, C::Journal}, {u"--help"_s, C::Help},     {u"-h"_s, C::Help},
+        {u"help"_s, C::Help},       {u"--version"_s, C::Version}};
+    for (const auto &[name, command] : commands) {
+        if (word == name)
+            return command;
+    }
+    return std::nullopt;
+}
+
+bool checkNumber(const QString &number, QString *error)
+{
+    if (!isDialNumber(number) || number != number.trimmed())
+        return fail(error, u"not a number to dial (ASCII digits with an optional leading \"+\"): "_s + number);
+    if (number.size() > kLongestNumber)
+        return fail(error, u"a number has at most %1 characters"_s.arg(kLongestNumber));
+    return true;
+}
+
+} // namespace
+
+CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
+{
+    CtlArguments parsed;
+    error->clear();
+    Reader reader(arguments);
+    if (reader.atEnd()) {
+        *error = u"a command is needed"_s;
+        return parsed;
+    }
+    const QString word = reader.take();
+    const std::optional<Command> command = commandNamed(word);
+    if (!command) {
+        *error = u"unknown command: "_s + word;
+        return parsed;
+    }
+    parsed.command = *command;
+    while (!reader.atEnd()) {
+        const QString argument = reader.take();
+        if (argument.startsWith(u'-')) {
+            if (!readOption(parsed, argument, reader, error))
+                return parsed;
+        } else if (parsed.command == Command::Forward && parsed.number.isNull()) {
+            parsed.number = argument;
+            if (!checkNumber(argument, error))
+                return parsed;
+        } else {
+            *error = u"unexpected argument: "_s + argument;
+            return parsed;
+        }
+    }
+    if (parsed.command == Command::Forward && parsed.number.isNull())
+        *error = u"forward needs the number to forward the calls to"_s;
+    return parsed;
+}
+
+std::optional<std::chrono::seconds> parseDuration(const QString &text)
+{
+    static const QRegularExpression duration(QRegularExpression::anchoredPattern(u"([0-9]{1,7})([smh]?)"_s));
+    const QRegularExpressionMatch match = duration.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const qint64 amount = match.captured(1).toLongLong();
+    const QString unit = match.captured(2);
+    const qint64 perUnit = unit == u"h"_s ? 3600 : unit == u"m"_s ? 60 : 1;
+    return std::chrono::seconds(amount * perUnit);
+}
+
+QString ctlUsage()
+{
+    return uR"(Usage :
+  renvoliactl forward NUMÉRO   [options]   renvoie les appels vers NUMÉRO
+  renvoliactl cancel           [options]   annule le renvoi des appels
+  renvoliactl ports            [--json]    les ports de cette machine
+  renvoliactl journal          [--tail N]  les dernières lignes du journal
+  renvoliactl --help | --version
+
+Options :
+  --port N          le port série N (par défaut celui qu'a retenu Renvolia)
+  --attempts N      au plus N tentatives, toutes les 10 s (30 par défaut ; 0 : sans limite)
+  --deadline DURÉE  s'arrêter après DURÉE (90s, 10m, 2h), au premier des deux termes
+  --json            un objet JSON par événement au lieu des lignes du rapport
+  --quiet           rien sur la sortie standard, seul le code de sortie parle
+
+Codes de sortie : 0 renvoi ou annulation acceptés ; 1 non acceptés dans les
+tentatives ou le délai ; 2 ligne de commande erronée ; 3 port impossible à
+ouvrir ; 5 ligne perdue en cours de tentative ; 128+N arrêté par le signal N.
+)"_s;
+}

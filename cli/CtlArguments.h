@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+// What renvoliactl is asked to do, read from its arguments.
+struct CtlArguments
+{
+    enum class Command { Forward, Cancel, Ports, Journal, Help, Version };
+
+    Command command = Command::Help;
+    QString number;                 // forward
+    std::optional<int> port;        // --port; the saved port otherwise
+    int attempts = 30;              // --attempts; 0: until interrupted
+    std::optional<std::chrono::seconds> deadline;
+    bool json = false;
+    bool quiet = false;
+    int tail = 10;                  // journal --tail
+
+    // Empty error: understood. Otherwise what is wrong, for stderr.
+    static CtlArguments parse(const QStringList &arguments, QString *error);
+};
+
+// "90", "90s", "10m", "2h": seconds; nothing when the text is none of these.
+std::optional<std::chrono::seconds> parseDuration(const QString &text);
+
+QString ctlUsage();

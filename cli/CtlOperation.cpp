@@ -1,0 +1,152 @@
+#include "CtlOperation.h"
+
+#include "CtlOutput.h"
+#include "PortSetting.h"
+#include "StopSignals.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+OperationRequest requestOf(const CtlArguments &arguments)
+{
+    if (arguments.command == CtlArguments::Command::Cancel)
+        return OperationRequest::cancellation();
+    return OperationRequest::forwarding(arguments.number);
+}
+
+QString portOf(const CtlArguments &arguments)
+{
+    if (arguments.port)
+        return QString::number(*arguments.port);
+    PortSetting::load();
+    return PortSetting::current();
+}
+
+QString outcomeName(ForwardingOperation::Outcome outcome)
+{
+    using O = ForwardingOperation::Outcome;
+    switch (outcome) {
+    case O::Accepted:
+        return u"accepted"_s;
+    case O::NotAccepted:
+        return u"not-accepted"_s;
+    case O::PortFailure:
+        return u"port-failure"_s;
+    case O::LineLost:
+        return u"line-lost"_s;
+    case O::Stopped:
+        return u"stopped"_s;
+    case O::Pending:
+        break;
+    }
+    return u"pending"_s;
+}
+
+} // namespace
+
+CtlOperation::CtlOperation(const CtlArguments &arguments, QObject *parent)
+    : QObject(parent)
+    , m_arguments(arguments)
+    , m_request(requestOf(arguments))
+    , m_port(portOf(arguments))
+    , m_operation([this] { return m_request; }, [this] { return m_port; }, systemClock())
+{
+    m_operation.setMaxAttempts(arguments.attempts);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &CtlOperation::onDeadline);
+    connect(&m_operation, &ForwardingOperation::sent, this, &CtlOperation::onSent);
+    connect(&m_operation, &ForwardingOperation::attemptEnded, this, &CtlOperation::onAttemptEnded);
+    connect(&m_operation, &ForwardingOperation::reportLine, this, &CtlOperation::onReportLine);
+    connect(&m_operation, &ForwardingOperation::finished, this, &CtlOperation::onFinished);
+}
+
+void CtlOperation::start()
+{
+    if (m_arguments.deadline)
+        m_deadline.start(*m_arguments.deadline);
+    m_operation.start();
+}
+
+void CtlOperation::stopNow(int signalNumber)
+{
+    m_stopSignal = signalNumber;
+    if (m_operation.isFinished())
+        emit done(exitStatus());
+    else
+        m_operation.stopNow();
+}
+
+void CtlOperation::onDeadline()
+{
+    printErr(u"renvoliactl: deadline reached, no further attempt"_s);
+    m_operation.cancel();
+}
+
+void CtlOperation::onSent(const QByteArray &bytes)
+{
+    QJsonObject event{{u"sent"_s, QString::fromLatin1(bytes)}};
+    if (bytes.startsWith("ATD")) {
+        event.insert(u"event"_s, u"attempt"_s);
+        event.insert(u"port"_s, m_port.toInt());
+        event.insert(u"device"_s, m_operation.devicePath());
+    } else {
+        event.insert(u"event"_s, u"hangup"_s);
+    }
+    emitEvent(event);
+}
+
+void CtlOperation::onAttemptEnded(int attempt, bool accepted, const QString &line)
+{
+    emitEvent({{u"event"_s, u"result"_s}, {u"attempt"_s, attempt}, {u"accepted"_s, accepted}, {u"line"_s, line}});
+}
+
+void CtlOperation::onReportLine(const QString &line)
+{
+    m_lastLine = line;
+    if (!m_arguments.json && !m_arguments.quiet)
+        printOut(line);
+}
+
+void CtlOperation::onFinished()
+{
+    m_deadline.stop();
+    const ForwardingOperation::Outcome outcome = m_operation.outcome();
+    QJsonObject end{{u"event"_s, u"end"_s}, {u"outcome"_s, outcomeName(outcome)}, {u"exit"_s, exitStatus()}};
+    if (outcome == ForwardingOperation::Outcome::PortFailure || outcome == ForwardingOperation::Outcome::LineLost) {
+        end.insert(u"line"_s, m_lastLine);
+        end.insert(u"reason"_s, m_operation.failureReason());
+    }
+    emitEvent(end);
+    emit done(exitStatus());
+}
+
+int CtlOperation::exitStatus() const
+{
+    using O = ForwardingOperation::Outcome;
+    switch (m_operation.outcome()) {
+    case O::Accepted:
+        return Accepted;
+    case O::PortFailure:
+        return PortFailure;
+    case O::LineLost:
+        return LineLost;
+    case O::Stopped:
+        return StopSignals::exitStatusFor(m_stopSignal);
+    case O::NotAccepted:
+    case O::Pending:
+        break;
+    }
+    return m_stopSignal ? StopSignals::exitStatusFor(m_stopSignal) : NotAccepted;
+}
+
+void CtlOperation::emitEvent(QJsonObject event) const
+{
+    if (!m_arguments.json || m_arguments.quiet)
+        return;
+    event.insert(u"time"_s, isoTimestamp(QDateTime::currentDateTime()));
+    printOut(QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact)));
+}

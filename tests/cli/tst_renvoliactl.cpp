@@ -1,0 +1,214 @@
+#include "ModemSimulator.h"
+#include "TemporaryConfigFolder.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using Reply = ModemSimulator::Reply;
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+// renvoliactl run as a script runs it, on a simulated modem linked as a port.
+struct CtlRun
+{
+    CtlRun(int port, const QList<Reply> &replies, const QStringList &arguments)
+    {
+        if (!modem.open() || !modem.linkAsPort(port, renvoliaConfigFolder()))
+            qFatal("no pseudo-terminal for the modem");
+        modem.setDialReplies(replies);
+        process.start(QStringLiteral(RENVOLIACTL), QStringList(arguments) << u"--port"_s << QString::number(port));
+    }
+    ~CtlRun()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    static QString renvoliaConfigFolder() { return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/renvolia"_s; }
+    bool ended() const { return process.state() == QProcess::NotRunning; }
+    QStringList out() { return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts); }
+
+    ModemSimulator modem;
+    QProcess process;
+};
+
+QRegularExpression lineAtTime(const QString &text)
+{
+    return QRegularExpression(QRegularExpression::anchoredPattern(QRegularExpression::escape(text) + u"\\d\\d:\\d\\d:\\d\\d"_s));
+}
+
+} // namespace
+
+class TestRenvoliactl : public QObject
+{
+    Q_OBJECT
+private slots:
+    void badArguments_usageAndNothingSent_data();
+    void badArguments_usageAndNothingSent();
+    void wholeRuns_onTheRealTimings();
+    void stopSignal_hangsUpThenEnds();
+    void portHeldOpen_endsAtOnceWith3();
+    void lineLost_endsWith5();
+    void ports_listsLinkedDevices();
+    void runsWithoutGuiLibraries();
+
+private:
+    TemporaryConfigFolder m_folder;
+};
+
+void TestRenvoliactl::badArguments_usageAndNothingSent_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addRow("blanks inside") << QStringList{u"forward"_s, u"06 12 34"_s};
+    QTest::addRow("hyphens") << QStringList{u"forward"_s, u"06-12-34"_s};
+    QTest::addRow("exponent") << QStringList{u"forward"_s, u"1e5"_s};
+    QTest::addRow("carriage return") << QStringList{u"forward"_s, u"0612\r"_s};
+    QTest::addRow("lone plus") << QStringList{u"forward"_s, u"+"_s};
+    QTest::addRow("41 digits") << QStringList{u"forward"_s, QString(41, u'6')};
+    QTest::addRow("no number") << QStringList{u"forward"_s};
+    QTest::addRow("two numbers") << QStringList{u"forward"_s, u"06"_s, u"07"_s};
+    QTest::addRow("unknown option") << QStringList{u"cancel"_s, u"--fast"_s};
+    QTest::addRow("unknown command") << QStringList{u"transfer"_s, u"0612"_s};
+    QTest::addRow("attempts not a count") << QStringList{u"cancel"_s, u"--attempts"_s, u"many"_s};
+    QTest::addRow("deadline unit unknown") << QStringList{u"cancel"_s, u"--deadline=5d"_s};
+}
+
+void TestRenvoliactl::badArguments_usageAndNothingSent()
+{
+    QFETCH(QStringList, arguments);
+    CtlRun run(2, {Reply::Ok}, arguments);
+    QVERIFY(run.process.waitForFinished(10000));
+    QCOMPARE(run.process.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(run.process.readAllStandardError()).contains(u"Usage"_s));
+    QVERIFY(run.out().isEmpty());
+    QTest::qWait(100);
+    QVERIFY(run.modem.receivedBytes().isEmpty());
+}
+
+// Three runs side by side, each 7 s of listening and 3 s of pause per attempt.
+void TestRenvoliactl::wholeRuns_onTheRealTimings()
+{
+    CtlRun accepted(3, {Reply::Ok}, {u"forward"_s, u"+33612345678"_s});
+    CtlRun json(4, {Reply::Ok}, {u"cancel"_s, u"--json"_s});
+    CtlRun exhausted(5, {Reply::Error}, {u"forward"_s, u"0612345678"_s, u"--attempts"_s, u"1"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(accepted.ended() && json.ended() && exhausted.ended(), kWaitMs);
+
+    QCOMPARE(accepted.process.exitCode(), 0);
+    const QStringList acceptedLines = accepted.out();
+    QCOMPARE(acceptedLines.size(), 1);
+    QVERIFY(lineAtTime(u"Renvoi effectué à "_s).match(acceptedLines[0]).hasMatch());
+    QCOMPARE(accepted.modem.receivedBytes(), "ATDT*21*+33612345678#;\rATH0\r"_ba);
+    QFile journal(qEnvironmentVariable("XDG_STATE_HOME") + u"/renvolia/journal.log"_s);
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(journal.readAll()).contains(u"COM3 "_s + acceptedLines[0] + u'\n'));
+
+    QCOMPARE(exhausted.process.exitCode(), 1);
+    const QStringList exhaustedLines = exhausted.out();
+    QCOMPARE(exhaustedLines.size(), 1);
+    QVERIFY(lineAtTime(u"Echec du renvoi à "_s).match(exhaustedLines[0]).hasMatch());
+    QCOMPARE(exhausted.modem.receivedBytes(), "ATDT*21*0612345678#;\r"_ba);
+
+    QCOMPARE(json.process.exitCode(), 0);
+    QStringList kinds;
+    QJsonObject attempt, end;
+    for (const QString &line : json.out()) {
+        QJsonParseError error;
+        const QJsonObject event = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QVERIFY(QDateTime::fromString(event.value(u"time"_s).toString(), Qt::ISODate).isValid());
+        kinds << event.value(u"event"_s).toString();
+        (kinds.last() == u"attempt"_s ? attempt : end) = event;
+    }
+    QCOMPARE(kinds, (QStringList{u"attempt"_s, u"hangup"_s, u"result"_s, u"end"_s}));
+    QCOMPARE(attempt.value(u"sent"_s).toString(), u"ATDT#21#;\r"_s);
+    QCOMPARE(attempt.value(u"port"_s).toInt(), 4);
+    QCOMPARE(attempt.value(u"device"_s).toString(), json.modem.devicePath());
+    QCOMPARE(end.value(u"outcome"_s).toString(), u"accepted"_s);
+}
+
+void TestRenvoliactl::stopSignal_hangsUpThenEnds()
+{
+    CtlRun run(6, {Reply::Silent}, {u"forward"_s, u"0612345678"_s});
+    QTRY_COMPARE_WITH_TIMEOUT(run.modem.commands().size(), 1, kWaitMs);
+    ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+    QVERIFY(run.process.waitForFinished(5000));
+    QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.process.exitCode(), 143);
+    QTRY_COMPARE(run.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
+}
+
+void TestRenvoliactl::portHeldOpen_endsAtOnceWith3()
+{
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    QProcess holder;
+    holder.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, modem.devicePath()});
+    QVERIFY(holder.waitForReadyRead(5000));
+    QVERIFY(modem.linkAsPort(7, CtlRun::renvoliaConfigFolder()));
+
+    QProcess run;
+    run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=7"_s});
+    QVERIFY(run.waitForFinished(5000));
+    QCOMPARE(run.exitCode(), 3);
+    QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()),
+             u"COM7 n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application.\n"_s);
+    QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"(sleep)"_s));
+    QVERIFY(modem.receivedBytes().isEmpty());
+    holder.kill();
+    holder.waitForFinished();
+}
+
+void TestRenvoliactl::lineLost_endsWith5()
+{
+    CtlRun run(8, {Reply::HangUp}, {u"cancel"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs); // the modem answers through this event loop
+    QCOMPARE(run.process.exitCode(), 5);
+    QCOMPARE(run.out(), QStringList{u"Il n'a pas été possible de mener à bien l'opération désirée."_s});
+}
+
+void TestRenvoliactl::ports_listsLinkedDevices()
+{
+    ModemSimulator free, held;
+    QVERIFY(free.open() && held.open());
+    QVERIFY(free.linkAsPort(11, CtlRun::renvoliaConfigFolder()) && held.linkAsPort(12, CtlRun::renvoliaConfigFolder()));
+    QProcess holder;
+    holder.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, held.devicePath()});
+    QVERIFY(holder.waitForReadyRead(5000));
+
+    QProcess run;
+    run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s, u"--json"_s});
+    QVERIFY(run.waitForFinished(10000));
+    QCOMPARE(run.exitCode(), 0);
+    QMap<int, QJsonObject> ports;
+    for (const QJsonValue &port : QJsonDocument::fromJson(run.readAllStandardOutput()).object().value(u"ports"_s).toArray())
+        ports.insert(port[u"port"_s].toInt(), port.toObject());
+    QCOMPARE(ports.value(11).value(u"device"_s).toString(), free.devicePath());
+    QCOMPARE(ports.value(11).value(u"state"_s).toString(), u"free"_s);
+    QCOMPARE(ports.value(12).value(u"state"_s).toString(), u"busy"_s);
+    holder.kill();
+    holder.waitForFinished();
+}
+
+void TestRenvoliactl::runsWithoutGuiLibraries()
+{
+    QProcess ldd;
+    ldd.start(u"ldd"_s, {QStringLiteral(RENVOLIACTL)});
+    QVERIFY(ldd.waitForFinished(10000));
+    const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    QVERIFY(libraries.contains(u"libQt6SerialPort"_s));
+    QVERIFY(!libraries.contains(u"libQt6Gui"_s));
+    QVERIFY(!libraries.contains(u"libQt6Widgets"_s));
+}
+
+QTEST_GUILESS_MAIN(TestRenvoliactl)
+#include "tst_renvoliactl.moc"
