@@ -10,27 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString frenchState(CommLine::OpenFailure state)
-{
-    switch (state) {
-    case CommLine::OpenFailure::None:
-        return u"libre"_s;
-    case CommLine::OpenFailure::Busy:
-        return u"occupé"_s;
-    case CommLine::OpenFailure::NoPermission:
-        return u"accès refusé (ajoutez-vous au groupe dialout)"_s;
-    case CommLine::OpenFailure::NoDevice:
-        return u"absent"_s;
-    case CommLine::OpenFailure::Unusable:
-        break;
-    }
-    return u"inutilisable"_s;
-}
-
-} // namespace
-
 int listPortsCommand(const CtlArguments &arguments)
 {
     const QList<PortEntry> ports = listPorts();
@@ -43,7 +22,7 @@ int listPortsCommand(const CtlArguments &arguments)
         return 0;
     }
     for (const PortEntry &entry : ports)
-        printOut(u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, frenchState(entry.state)));
+        printOut(u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, stateDescription(entry.state)));
     return 0;
 }
 

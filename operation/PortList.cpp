@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -32,19 +34,35 @@ QList<PortEntry> listPorts()
     return ports;
 }
 
+namespace {
+
+struct StateTexts
+{
+    CommLine::OpenFailure state;
+    QString name;
+    QString description;
+};
+
+const StateTexts &textsOf(CommLine::OpenFailure state)
+{
+    using F = CommLine::OpenFailure;
+    static const QList<StateTexts> texts{
+        {F::None, u"free"_s, u"libre"_s},
+        {F::Busy, u"busy"_s, u"occupé"_s},
+        {F::NoPermission, u"no permission"_s, u"accès refusé (ajoutez-vous au groupe dialout)"_s},
+        {F::NoDevice, u"missing"_s, u"absent"_s},
+        {F::Unusable, u"unusable"_s, u"inutilisable"_s}};
+    return *std::find_if(texts.begin(), texts.end(), [state](const StateTexts &entry) { return entry.state == state; });
+}
+
+} // namespace
+
 QString stateName(CommLine::OpenFailure state)
 {
-    switch (state) {
-    case CommLine::OpenFailure::None:
-        return u"free"_s;
-    case CommLine::OpenFailure::Busy:
-        return u"busy"_s;
-    case CommLine::OpenFailure::NoPermission:
-        return u"no permission"_s;
-    case CommLine::OpenFailure::NoDevice:
-        return u"missing"_s;
-    case CommLine::OpenFailure::Unusable:
-        break;
-    }
-    return u"unusable"_s;
+    return textsOf(state).name;
+}
+
+QString stateDescription(CommLine::OpenFailure state)
+{
+    return textsOf(state).description;
 }

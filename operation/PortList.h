@@ -19,3 +19,5 @@ QList<PortEntry> listPorts();
 
 // "free", "busy", "no permission", "unusable", "missing".
 QString stateName(CommLine::OpenFailure state);
+// The same in French for people: "libre", "occupé", ...
+QString stateDescription(CommLine::OpenFailure state);
