@@ -33,6 +33,7 @@ constexpr std::uint32_t allAccess = 0xFFFFFFFFu;
 // read transaction, two locks and a stat. No other process can commit and
 // make it known to a caller in less.
 constexpr std::chrono::microseconds sharedLook{10};
+constexpr std::int64_t prefetchedKeys = 256;
 
 // Writes committed by any store object of this process, so that the others
 // look at the store again before their next call.
@@ -66,11 +67,21 @@ constexpr const char *commitSql = "COMMIT";
 constexpr const char *applicationIdSql = "PRAGMA application_id";
 const std::string markStoreSql = "PRAGMA application_id = " + std::to_string(applicationId);
 constexpr const char *tableCountSql = "SELECT count(*) FROM sqlite_schema";
-// Whether the key exists, its subkeys and its values, in one statement so
-// that they come from the same state of the store.
-constexpr const char *loadKeySql = "SELECT 0, id, NULL, NULL, NULL, NULL FROM keys WHERE id = ?1 "
-                                   "UNION ALL SELECT 1, id, name, folded, NULL, NULL FROM keys WHERE parent = ?1 "
-                                   "UNION ALL SELECT 2, id, name, folded, type, data FROM vals WHERE key = ?1";
+// The key and the subkeys of its parent that follow it in enumeration order,
+// up to prefetchedKeys in all, with their subkeys and values: a walk over
+// the subkeys then finds them loaded, and pays for one read transaction
+// rather than one per key. One statement, so that all come from the same
+// state of the store; column 1 is the key a row belongs to.
+constexpr const char *loadKeysSql = R"(
+WITH family(id) AS (
+    SELECT ?1
+    UNION SELECT * FROM (
+        SELECT s.id FROM keys AS k JOIN keys AS s ON s.parent = k.parent AND s.folded > k.folded
+        WHERE k.id = ?1 ORDER BY s.folded LIMIT ?2)
+    UNION SELECT * FROM (SELECT id FROM keys WHERE id > ?1 ORDER BY id LIMIT ?2))
+SELECT 0, k.id, NULL, NULL, NULL, NULL, NULL FROM keys AS k JOIN family USING(id)
+UNION ALL SELECT 1, c.parent, c.id, c.name, c.folded, NULL, NULL FROM keys AS c JOIN family ON c.parent = family.id
+UNION ALL SELECT 2, v.key, v.id, v.name, v.folded, v.type, v.data FROM vals AS v JOIN family ON v.key = family.id)";
 constexpr const char *keyExistsSql = "SELECT 1 FROM keys WHERE id = ?1";
 constexpr const char *childIdSql = "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2";
 constexpr const char *insertKeySql = "INSERT INTO keys(parent, name, folded) VALUES(?1, ?2, ?3) RETURNING id";
@@ -549,31 +560,24 @@ void arrange(Node &node)
     }
 }
 
-// The key's contents, or none when the key does not exist.
-std::optional<Node> load(Connection &connection, std::int64_t id)
+// The contents of the key and of the siblings loaded with it, by id; the
+// key is missing from them when it does not exist.
+std::unordered_map<std::int64_t, Node> load(Connection &connection, std::int64_t id)
 {
-    Query rows = connection.query(loadKeySql);
-    rows.bind(1, id);
-    bool found = false;
-    Node node;
+    Query rows = connection.query(loadKeysSql);
+    rows.bind(1, id).bind(2, prefetchedKeys - 1);
+    std::unordered_map<std::int64_t, Node> nodes;
     while (rows.next()) {
-        switch (rows.integer(0)) {
-        case 0:
-            found = true;
-            break;
-        case 1:
-            node.subKeys.push_back({rows.text(2), rows.text(3), rows.integer(1)});
-            break;
-        default:
-            node.values.push_back(
-                {rows.text(2), rows.text(3), static_cast<std::uint32_t>(rows.integer(4)), rows.bytes(5), rows.integer(1)});
-            break;
-        }
+        Node &node = nodes[rows.integer(1)];
+        if (rows.integer(0) == 1)
+            node.subKeys.push_back({rows.text(3), rows.text(4), rows.integer(2)});
+        else if (rows.integer(0) == 2)
+            node.values.push_back({rows.text(3), rows.text(4), static_cast<std::uint32_t>(rows.integer(5)),
+                                   rows.bytes(6), rows.integer(2)});
     }
-    if (!found)
-        return std::nullopt;
-    arrange(node);
-    return node;
+    for (auto &[nodeId, node] : nodes)
+        arrange(node);
+    return nodes;
 }
 
 // A key found by its path, with its contents once they are loaded.
@@ -1019,8 +1023,11 @@ const Node *SqliteRegistry::contents(std::int64_t id)
 {
     if (const Node *node = m_cache->node(id))
         return node;
-    auto loaded = store::load(connection(), id);
-    return loaded ? &m_cache->keep(id, std::move(*loaded)) : nullptr;
+    for (auto &[loadedId, node] : store::load(connection(), id)) {
+        if (!m_cache->node(loadedId))
+            m_cache->keep(loadedId, std::move(node));
+    }
+    return m_cache->node(id);
 }
 
 bool SqliteRegistry::exists(std::int64_t id)
