@@ -1,20 +1,26 @@
 #include "SqliteRegistry.h"
 
+#include "TextEncoding.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace registry {
@@ -125,6 +131,32 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// SQLite's words for what went wrong, with the system's when a file could
+// not be opened or read: "unable to open database file (permission denied)".
+StoreFailure failure(sqlite3 *database)
+{
+    std::string reason = sqlite3_errmsg(database);
+    const int code = sqlite3_extended_errcode(database) & 0xFF;
+    const int systemError = sqlite3_system_errno(database);
+    if ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR) && systemError != 0) {
+        std::string words = std::strerror(systemError);
+        words.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(words.front())));
+        reason += " (" + words + ")";
+    }
+    return StoreFailure(reason);
+}
+
+// SQLite would take a file shorter than its header for an empty database.
+void refuseOtherFile(const std::string &file)
+{
+    static constexpr char header[] = "SQLite format 3";
+    std::ifstream in(file, std::ios::binary);
+    char start[sizeof header] = {};
+    in.read(start, sizeof start);
+    if (in.gcount() > 0 && (in.gcount() < std::streamsize{sizeof header} || std::memcmp(start, header, sizeof header) != 0))
+        throw StoreFailure("file is not a database");
+}
+
 // Small ASCII letters and the Latin-1 ones (à-þ but ÷) in UTF-8 to capitals,
 // which keeps the length in bytes and the separators where they were.
 void appendFolded(std::string &out, std::string_view name)
@@ -152,22 +184,19 @@ std::string folded(std::string_view name)
     return out;
 }
 
-std::size_t codePoints(std::string_view utf8)
-{
-    return static_cast<std::size_t>(
-        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // Text as the platform's calls see it: up to the first zero character.
 std::string_view cText(const std::string &text)
 {
     return std::string_view(text.c_str());
 }
 
-// The path with one trailing separator dropped; none when a component is empty.
+// The path with one trailing separator dropped; none when a component is
+// empty or the path is not valid UTF-8.
 std::optional<std::string_view> keyPath(const std::string &subKey)
 {
     std::string_view path = cText(subKey);
+    if (!isValidUtf8(path))
+        return std::nullopt;
     if (path.size() > 1 && path.back() == '\\')
         path.remove_suffix(1);
     const bool emptyComponent = !path.empty()
@@ -192,7 +221,17 @@ bool namesFit(std::string_view path)
 {
     const auto parts = components(path);
     return std::all_of(parts.begin(), parts.end(),
-                       [](std::string_view name) { return codePoints(name) <= MaxKeyNameLength; });
+                       [](std::string_view name) { return characterCount(name) <= MaxKeyNameLength; });
+}
+
+bool isValueName(std::string_view name)
+{
+    return isValidUtf8(name) && characterCount(name) <= MaxValueNameLength;
+}
+
+bool isTextType(std::uint32_t type)
+{
+    return type == RegSz || type == RegExpandSz || type == RegMultiSz;
 }
 
 std::optional<std::int64_t> rootRow(Key key)
@@ -240,26 +279,24 @@ const char *variable(std::string_view name)
     return name.empty() ? nullptr : std::getenv(std::string(name).c_str());
 }
 
-// %NAME% replaced by the variable's value; an unknown name or a lone % stays
-// as written, and scanning resumes just after that %.
+// %NAME% replaced by the variable's value. An unknown name stays as written,
+// its two % included, and so does a % that no other follows.
 std::string expandVariables(std::string_view text)
 {
     std::string out;
     std::size_t next = 0;
     while (next < text.size()) {
         const std::size_t open = text.find('%', next);
-        out.append(text.substr(next, open - next));
-        if (open == std::string_view::npos)
+        const std::size_t close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            out.append(text.substr(next));
             break;
-        const std::size_t close = text.find('%', open + 1);
-        const char *value = close == std::string_view::npos ? nullptr : variable(text.substr(open + 1, close - open - 1));
-        if (value) {
-            out += value;
-            next = close + 1;
-        } else {
-            out += '%';
-            next = open + 1;
         }
+        const char *value = variable(text.substr(open + 1, close - open - 1));
+        out.append(text.substr(next, value ? open - next : close + 1 - next));
+        if (value)
+            out += value;
+        next = close + 1;
     }
     return out;
 }
@@ -273,9 +310,12 @@ Result createNewFile(const std::string &file)
     return Success;
 }
 
+// The store file, and those SQLite keeps beside it.
+constexpr const char *storeFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
 void removeStoreFiles(const std::string &file)
 {
-    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+    for (const char *suffix : storeFileSuffixes)
         std::remove((file + suffix).c_str());
 }
 
@@ -290,7 +330,7 @@ public:
     Statement(sqlite3 *database, const char *sql)
     {
         if (sqlite3_prepare_v3(database, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr) != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(database));
+            throw failure(database);
     }
     ~Statement() { sqlite3_finalize(m_statement); }
     Statement(const Statement &) = delete;
@@ -331,7 +371,7 @@ public:
         if (status == SQLITE_ROW)
             return true;
         if (status != SQLITE_DONE)
-            throw StoreFailure(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+            throw failure(sqlite3_db_handle(m_statement));
         return false;
     }
     void run()
@@ -358,7 +398,7 @@ private:
     Query &check(int status)
     {
         if (status != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+            throw failure(sqlite3_db_handle(m_statement));
         return *this;
     }
 
@@ -371,12 +411,13 @@ class Connection
 public:
     explicit Connection(const std::string &file)
     {
+        refuseOtherFile(file);
         sqlite3 *database = nullptr;
         const int status = sqlite3_open_v2(file.c_str(), &database,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         m_database.reset(database);
         if (status != SQLITE_OK)
-            throw StoreFailure(database ? sqlite3_errmsg(database) : "out of memory");
+            throw database ? failure(database) : StoreFailure("out of memory");
         sqlite3_busy_timeout(database, busyTimeoutMilliseconds);
         execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL");
         if (!isStore())
@@ -397,7 +438,7 @@ public:
     void execute(const char *sql)
     {
         if (sqlite3_exec(m_database.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(m_database.get()));
+            throw failure(m_database.get());
     }
 
     // Leaves the transaction in progress, if any, without throwing.
@@ -432,7 +473,7 @@ private:
                 sqlite3_sleep(1);
         }
         if (status != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(m_database.get()));
+            throw failure(m_database.get());
     }
 
     // An empty file becomes a store; a database of something else is refused.
@@ -750,6 +791,8 @@ Result SqliteRegistry::deleteKey(Key parent, const std::string &subKey)
 
 Result SqliteRegistry::deleteValue(Key key, const std::string &name)
 {
+    if (!isValueName(cText(name)))
+        return InvalidParameter;
     const std::lock_guard lock(m_mutex);
     return writing(key, SetValue, [&](std::int64_t id) -> Result {
         const bool deleted = connection().query(deleteValueSql).bind(1, id).bind(2, folded(cText(name))).next();
@@ -760,7 +803,7 @@ Result SqliteRegistry::deleteValue(Key key, const std::string &name)
 Result SqliteRegistry::queryValue(Key key, const std::string &name, std::uint32_t *type, std::uint8_t *data,
                                   std::uint32_t *size)
 {
-    if (data && !size)
+    if ((data && !size) || !isValueName(cText(name)))
         return InvalidParameter;
     const std::lock_guard lock(m_mutex);
     return reading(key, QueryValue, [&](std::int64_t, const Node &node) -> Result {
@@ -772,7 +815,9 @@ Result SqliteRegistry::queryValue(Key key, const std::string &name, std::uint32_
 Result SqliteRegistry::setValue(Key key, const std::string &name, std::uint32_t type, const std::uint8_t *data,
                                 std::uint32_t size)
 {
-    if (!data && size)
+    if ((!data && size) || !isValueName(cText(name)))
+        return InvalidParameter;
+    if (isTextType(type) && !isValidUtf8(std::string_view(reinterpret_cast<const char *>(data), size)))
         return InvalidParameter;
     const std::lock_guard lock(m_mutex);
     return writing(key, SetValue, [&](std::int64_t id) -> Result {
@@ -903,6 +948,25 @@ std::string SqliteRegistry::fromSystemText(const std::string &text)
     return text;
 }
 
+std::string SqliteRegistry::failureReason() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_failureReason;
+}
+
+// By device and inode, so that a link to the store or another name for it counts.
+bool SqliteRegistry::keepsFile(const std::string &file)
+{
+    struct stat target = {};
+    if (::stat(file.c_str(), &target) != 0)
+        return false;
+    return std::ranges::any_of(storeFileSuffixes, [&](const char *suffix) {
+        struct stat kept = {};
+        return ::stat((m_file + suffix).c_str(), &kept) == 0 && kept.st_dev == target.st_dev
+            && kept.st_ino == target.st_ino;
+    });
+}
+
 SqliteRegistry::OpenKey *SqliteRegistry::openedKey(Key key)
 {
     if (const auto root = rootRow(key))
@@ -969,7 +1033,8 @@ Result SqliteRegistry::guarded(Result failure, Body &&body)
 {
     try {
         return body();
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
+        m_failureReason = error.what();
         if (m_batch) {
             m_batch.reset();
             m_batchLost = true;

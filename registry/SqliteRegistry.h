@@ -33,7 +33,9 @@ struct Node;
 // another and tell it.
 //
 // A store that cannot be opened or read answers reads with BadDatabase and
-// writes with CantWrite; it is opened again on the next call.
+// writes with CantWrite, and failureReason() gives SQLite's reason; it is
+// opened again on the next call. Names and texts are UTF-8: anything else is
+// refused with InvalidParameter.
 //
 // A batch is one write transaction from beginBatch() to commitBatch(): this
 // object sees its writes at once, other connections when it commits, and
@@ -72,6 +74,8 @@ public:
     Result beginBatch() override;
     Result commitBatch() override;
     void rollBackBatch() override;
+    std::string failureReason() const override;
+    bool keepsFile(const std::string &file) override;
     std::string toSystemText(const std::string &text) override;
     std::string fromSystemText(const std::string &text) override;
 
@@ -106,10 +110,11 @@ private:
     Result copySubtree(std::int64_t id, const std::string &file) const;
 
     const std::string m_file;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::unique_ptr<store::Connection> m_connection;
     std::unique_ptr<store::Transaction> m_batch; // on m_connection, so declared after it
     bool m_batchLost = false;                    // the store failed during the batch
+    std::string m_failureReason;
     std::unique_ptr<store::Cache> m_cache;
     std::array<OpenKey, 4> m_roots; // in RootKey order
     std::unordered_map<Key, OpenKey> m_handles;
