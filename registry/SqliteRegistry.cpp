@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -419,7 +420,7 @@ public:
         if (status != SQLITE_OK)
             throw database ? failure(database) : StoreFailure("out of memory");
         sqlite3_busy_timeout(database, busyTimeoutMilliseconds);
-        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL");
+        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL; PRAGMA cache_size = -256");
         if (!isStore())
             createSchema();
         useWriteAheadLog();
@@ -449,6 +450,29 @@ public:
     }
 
     std::int64_t changes() const { return sqlite3_total_changes64(m_database.get()); }
+
+    // The header of the write-ahead log's index in shared memory, which
+    // every commit to the store rewrites (its layout is SQLite's documented
+    // WAL-index format, shared by all SQLite versions using the file). Read
+    // as SQLite reads it, without a lock: none while a commit is writing it,
+    // or before SQLite has set it up.
+    std::optional<WalIndexHeader> walIndexHeader()
+    {
+        if (!m_walIndex)
+            m_walIndex = mappedWalIndex();
+        if (!m_walIndex)
+            return std::nullopt;
+        const auto *shared = const_cast<const unsigned char *>(static_cast<volatile unsigned char *>(m_walIndex));
+        WalIndexHeader first;
+        WalIndexHeader second;
+        std::memcpy(first.data(), shared, first.size());
+        std::atomic_thread_fence(std::memory_order_acquire);
+        std::memcpy(second.data(), shared + first.size(), second.size());
+        constexpr std::size_t isInit = 12;
+        if (first != second || first[isInit] == 0)
+            return std::nullopt;
+        return first;
+    }
 
 private:
     struct Close
@@ -495,8 +519,20 @@ private:
         }
     }
 
+    volatile void *mappedWalIndex()
+    {
+        constexpr int walIndexPageBytes = 32768;
+        sqlite3_file *file = nullptr;
+        volatile void *region = nullptr;
+        if (sqlite3_file_control(m_database.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file
+            && file->pMethods && file->pMethods->iVersion >= 2 && file->pMethods->xShmMap)
+            file->pMethods->xShmMap(file, 0, walIndexPageBytes, 0, &region);
+        return region;
+    }
+
     std::unique_ptr<sqlite3, Close> m_database;
     std::vector<std::pair<const char *, std::unique_ptr<Statement>>> m_statements;
+    volatile void *m_walIndex = nullptr; // SQLite's own mapping, while the connection is open
 };
 
 // A write transaction, taken at once and rolled back unless committed.
@@ -1062,10 +1098,16 @@ void SqliteRegistry::refresh(Freshness freshness)
 {
     const auto now = std::chrono::steady_clock::now();
     const std::uint64_t writes = processWrites;
-    if (freshness == Freshness::Recent && now - m_checkedAt < sharedLook && writes == m_processWritesSeen)
-        return;
+    if (freshness == Freshness::Recent && writes == m_processWritesSeen && !m_cache->overBudget()) {
+        if (now - m_checkedAt < sharedLook)
+            return;
+        // Much cheaper than a look, which takes a read transaction: no commit since the last one.
+        if (m_lookedAtHeader && connection().walIndexHeader() == m_lookedAtHeader)
+            return;
+    }
     m_checkedAt = now;
     m_processWritesSeen = writes;
+    m_lookedAtHeader = connection().walIndexHeader(); // taken first: the look sees at least this state
     Query version = connection().query(dataVersionSql);
     version.next();
     const std::int64_t dataVersion = version.integer(0);

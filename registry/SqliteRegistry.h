@@ -15,6 +15,7 @@
 namespace registry {
 
 namespace store {
+using WalIndexHeader = std::array<unsigned char, 48>;
 class Cache;
 class Connection;
 class Transaction;
@@ -30,7 +31,8 @@ struct Node;
 // Every write sees every commit made before it. A read sees every write of
 // this process made before it, and every commit of another process completed
 // at least 10 microseconds before it: less than it takes one process to wake
-// another and tell it.
+// another and tell it. Whether anyone committed is told by the header SQLite
+// keeps in the shared memory of the write-ahead log, without a transaction.
 //
 // A store that cannot be opened or read answers reads with BadDatabase and
 // writes with CantWrite, and failureReason() gives SQLite's reason; it is
@@ -121,6 +123,7 @@ private:
     Key m_nextHandle = 1;
     std::int64_t m_dataVersion = -1;
     std::chrono::steady_clock::time_point m_checkedAt;
+    std::optional<store::WalIndexHeader> m_lookedAtHeader; // as it was at the last look
     std::uint64_t m_processWritesSeen = 0;
     std::string m_pathKey; // reused to look paths up without allocating
 };

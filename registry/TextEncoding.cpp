@@ -161,6 +161,11 @@ void appendUtf16le(std::string &out, char32_t c)
     }
 }
 
+bool isAscii(std::string_view text)
+{
+    return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 } // namespace
 
 char32_t nextCharacter(std::string_view text, std::size_t &at)
@@ -235,6 +240,8 @@ const char16_t *TextEncoding::upperHalf() const
 
 std::optional<std::string> TextEncoding::encode(std::string_view utf8, char32_t *unmapped) const
 {
+    if (m_kind != Utf16le && isAscii(utf8))
+        return std::string(utf8);
     if (m_kind == Utf8)
         return isValidUtf8(utf8) ? std::optional<std::string>(utf8) : std::nullopt;
     const char16_t *upper = m_kind == Utf16le ? nullptr : upperHalf();
@@ -262,6 +269,8 @@ std::optional<std::string> TextEncoding::decode(std::string_view bytes, std::siz
             *badOffset = offset;
         return std::nullopt;
     };
+    if (m_kind != Utf16le && isAscii(bytes))
+        return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     if (m_kind == Utf8) {
