@@ -420,6 +420,8 @@ public:
         if (status != SQLITE_OK)
             throw database ? failure(database) : StoreFailure("out of memory");
         sqlite3_busy_timeout(database, busyTimeoutMilliseconds);
+        // What was read is kept in our own cache: SQLite's pages only serve the
+        // lookups, and a small page cache spares the memory a new process must fault in.
         execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL; PRAGMA cache_size = -256");
         if (!isStore())
             createSchema();
