@@ -140,11 +140,6 @@ std::string decodedOrRefused(std::string_view bytes, const TextEncoding &encodin
     return std::move(*text);
 }
 
-bool isAscii(std::string_view bytes)
-{
-    return std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Version 5.00 scripts keep the texts of hex(type): in UTF-16LE, REGEDIT4
 // scripts in the same encoding as the lines.
 DecodedScript decodedScript(std::string_view bytes, const TextEncoding &ansi)

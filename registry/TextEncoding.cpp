@@ -161,12 +161,12 @@ void appendUtf16le(std::string &out, char32_t c)
     }
 }
 
+} // namespace
+
 bool isAscii(std::string_view text)
 {
     return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
-} // namespace
 
 char32_t nextCharacter(std::string_view text, std::size_t &at)
 {

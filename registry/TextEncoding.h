@@ -45,6 +45,7 @@ constexpr char32_t NotUtf8 = 0xFFFFFFFF;
 char32_t nextCharacter(std::string_view text, std::size_t &at);
 
 bool isValidUtf8(std::string_view text);
+bool isAscii(std::string_view text);
 // Characters of valid UTF-8 text.
 std::size_t characterCount(std::string_view utf8);
 

@@ -149,14 +149,6 @@ bool quotable(const std::string &text)
     return text.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
 }
 
-std::size_t characterCount(const std::string &utf8)
-{
-    std::size_t count = 0;
-    for (const char c : utf8)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
 std::string dwordData(std::int32_t value)
 {
     char digits[16];
