@@ -443,7 +443,10 @@ std::string fileBytes(const std::string &path)
 {
     constexpr const char *tooLarge = "the file is larger than 256 MiB, too large for a registry script";
     std::error_code error;
-    if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) > MaxScriptBytes)
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_character_file(status) || std::filesystem::is_block_file(status))
+        throw ScriptError{0, "a device is no registry script"};
+    if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, error) > MaxScriptBytes)
         throw ScriptError{0, tooLarge};
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())

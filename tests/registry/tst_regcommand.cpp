@@ -103,6 +103,8 @@ void TestRegCommand::initTestCase()
     QFile script(m_files.filePath(u"bad.reg"_s));
     QVERIFY(script.open(QIODevice::WriteOnly));
     script.write("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Fresh]\r\n\"v\"=dword:xyz\r\n");
+    QFile huge(m_files.filePath(u"huge.reg"_s));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64{256} << 20) + 1)); // sparse: no disk taken
 }
 
 // Under kKey: subkeys Alpha and Beta\Gamma (with a value) and values of every
@@ -267,6 +269,9 @@ void TestRegCommand::badInput_data()
         u"wrong argument count: import takes [--codepage N] FILE"_s);
     row("importing a missing file", {u"import"_s, nowhere}, 1,
         u"cannot import "_s + nowhere + u": cannot read the file"_s);
+    const QString huge = m_files.filePath(u"huge.reg"_s);
+    row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
+        u"cannot import "_s + huge + u": the file is larger than 256 MiB, too large for a registry script"_s);
     row("importing a malformed script, nothing of it kept", {u"import"_s, bad}, 1,
         u"cannot import "_s + bad + u", line 3: expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
 }
