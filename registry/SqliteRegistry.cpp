@@ -74,18 +74,22 @@ constexpr const char *commitSql = "COMMIT";
 constexpr const char *applicationIdSql = "PRAGMA application_id";
 const std::string markStoreSql = "PRAGMA application_id = " + std::to_string(applicationId);
 constexpr const char *tableCountSql = "SELECT count(*) FROM sqlite_schema";
-// The key and the subkeys of its parent that follow it in enumeration order,
-// up to prefetchedKeys in all, with their subkeys and values: a walk over
-// the subkeys then finds them loaded, and pays for one read transaction
-// rather than one per key. One statement, so that all come from the same
-// state of the store; column 1 is the key a row belongs to.
+// The key, with their subkeys and values, the subkeys of its parent that
+// follow it in enumeration order and the keys created after it elsewhere,
+// each up to prefetchedKeys - 1: a walk over the subkeys, or over a tree
+// written breadth first as scripts write it, then finds them loaded, and
+// pays for one read transaction rather than one per key. One statement, so
+// that all come from the same state of the store; column 1 is the key a row
+// belongs to.
 constexpr const char *loadKeysSql = R"(
 WITH family(id) AS (
     SELECT ?1
-    UNION SELECT * FROM (
+    UNION ALL SELECT * FROM (
         SELECT s.id FROM keys AS k JOIN keys AS s ON s.parent = k.parent AND s.folded > k.folded
         WHERE k.id = ?1 ORDER BY s.folded LIMIT ?2)
-    UNION SELECT * FROM (SELECT id FROM keys WHERE id > ?1 ORDER BY id LIMIT ?2))
+    UNION ALL SELECT * FROM (
+        SELECT n.id FROM keys AS k JOIN keys AS n ON n.id > k.id AND n.parent IS NOT k.parent
+        WHERE k.id = ?1 ORDER BY n.id LIMIT ?2))
 SELECT 0, k.id, NULL, NULL, NULL, NULL, NULL FROM keys AS k JOIN family USING(id)
 UNION ALL SELECT 1, c.parent, c.id, c.name, c.folded, NULL, NULL FROM keys AS c JOIN family ON c.parent = family.id
 UNION ALL SELECT 2, v.key, v.id, v.name, v.folded, v.type, v.data FROM vals AS v JOIN family ON v.key = family.id)";
