@@ -142,8 +142,9 @@ std::string decodedOrRefused(std::string_view bytes, const TextEncoding &encodin
 
 // Version 5.00 scripts keep the texts of hex(type): in UTF-16LE, REGEDIT4
 // scripts in the same encoding as the lines.
-DecodedScript decodedScript(std::string_view bytes, const TextEncoding &ansi)
+DecodedScript decodedScript(std::string &&script, const TextEncoding &ansi)
 {
+    const std::string_view bytes = script;
     const auto unicode = [&](std::string_view body, const TextEncoding &encoding, std::size_t unitSize) {
         std::string text = decodedOrRefused(body, encoding, unitSize);
         const bool version5 = firstLine(text) == kVersion5;
@@ -155,8 +156,10 @@ DecodedScript decodedScript(std::string_view bytes, const TextEncoding &ansi)
         return unicode(bytes.substr(3), TextEncoding::utf8(), 1);
     if (firstLine(bytes) == kVersion5)
         return unicode(bytes, TextEncoding::utf8(), 1);
-    if (!isAscii(bytes) && isValidUtf8(bytes))
-        return {std::string(bytes), TextEncoding::utf8(),
+    if (isAscii(bytes))
+        return {std::move(script), ansi, {}};
+    if (isValidUtf8(bytes))
+        return {std::move(script), TextEncoding::utf8(),
                 "read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as " + ansi.name()};
     return {decodedOrRefused(bytes, ansi, 1), ansi, {}};
 }
@@ -446,12 +449,14 @@ std::string fileBytes(const std::string &path)
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (std::filesystem::is_character_file(status) || std::filesystem::is_block_file(status))
         throw ScriptError{0, "a device is no registry script"};
-    if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, error) > MaxScriptBytes)
+    const std::uintmax_t size = std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
+    if (!error && size > MaxScriptBytes)
         throw ScriptError{0, tooLarge};
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())
         throw ScriptError{0, "cannot read the file"};
     std::string bytes;
+    bytes.reserve(error ? 0 : static_cast<std::size_t>(size));
     char chunk[1 << 16];
     while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
         bytes.append(chunk, static_cast<std::size_t>(file.gcount()));
@@ -463,13 +468,13 @@ std::string fileBytes(const std::string &path)
     return bytes;
 }
 
-ImportResult imported(RegistryApi &api, const std::string &script, int codePage)
+ImportResult imported(RegistryApi &api, std::string script, int codePage)
 {
     const std::optional<TextEncoding> ansi = TextEncoding::codePage(codePage);
     if (!ansi)
         throw ScriptError{0, "code page " + std::to_string(codePage) + " is not one of "
                                  + TextEncoding::codePageNumbers()};
-    const DecodedScript decoded = decodedScript(script, *ansi);
+    const DecodedScript decoded = decodedScript(std::move(script), *ansi);
     writeKeys(api, parsed(decoded));
     return {true, 0, {}, decoded.note};
 }
