@@ -938,6 +938,7 @@ Result SqliteRegistry::beginBatch()
         return InvalidParameter;
     return guarded(CantWrite, [&]() -> Result {
         m_batch = std::make_unique<store::Transaction>(connection());
+        refresh(Freshness::Current);
         return Success;
     });
 }
@@ -1054,9 +1055,10 @@ Result SqliteRegistry::writing(Key key, std::uint32_t access, Body &&body)
     return guarded(CantWrite, [&]() -> Result {
         Connection &store = connection();
         std::optional<store::Transaction> transaction; // none inside a batch, which has its own
-        if (!m_batch)
+        if (!m_batch) {
             transaction.emplace(store);
-        refresh(Freshness::Current);
+            refresh(Freshness::Current); // a batch holds the write lock: no one else has committed since it began
+        }
         const std::int64_t changesBefore = store.changes();
         const Result result = exists(opened->id) ? body(opened->id) : KeyDeleted;
         if (transaction)

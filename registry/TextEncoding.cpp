@@ -301,12 +301,17 @@ std::optional<std::string> TextEncoding::decode(std::string_view bytes, std::siz
         return out;
     }
     const char16_t *upper = upperHalf();
-    for (std::size_t at = 0; at < bytes.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(bytes[at]);
-        const char32_t c = byte < 0x80 ? byte : upper[byte - 0x80];
-        if (c == 0 && byte != 0)
-            return bad(at);
+    const auto isUpper = [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; };
+    for (auto run = bytes.begin(); run != bytes.end();) {
+        const auto upperByte = std::find_if(run, bytes.end(), isUpper); // ASCII up to there, copied as it is
+        out.append(run, upperByte);
+        if (upperByte == bytes.end())
+            break;
+        const char16_t c = upper[static_cast<unsigned char>(*upperByte) - 0x80];
+        if (c == 0)
+            return bad(static_cast<std::size_t>(upperByte - bytes.begin()));
         appendUtf8(out, c);
+        run = upperByte + 1;
     }
     return out;
 }
