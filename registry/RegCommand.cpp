@@ -2,6 +2,7 @@
 
 #include "RegScriptImport.h"
 #include "ResultText.h"
+#include "TextEncoding.h"
 #include "cRegistry.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ namespace {
 using registry::Key;
 using registry::RegistryApi;
 using registry::Result;
-using registry::resultText;
+using registry::failureText;
 using Args = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -41,10 +42,10 @@ struct CommandError
     throw CommandError{RegistryFailure, std::move(message)};
 }
 
-void check(Result result, const std::string &what)
+void check(const RegistryApi &api, Result result, const std::string &what)
 {
     if (result != registry::Success)
-        registryError(what + ": " + resultText(result));
+        registryError(what + ": " + failureText(api, result));
 }
 
 std::string quoted(const std::string &text)
@@ -111,9 +112,9 @@ public:
         : m_api(api)
     {
         if (mode == Mode::Open)
-            check(api.openKey(key.root, key.path, access, &m_key), "cannot open " + key.text);
+            check(api, api.openKey(key.root, key.path, access, &m_key), "cannot open " + key.text);
         else
-            check(api.createKey(key.root, key.path, access, &m_key), "cannot create " + key.text);
+            check(api, api.createKey(key.root, key.path, access, &m_key), "cannot create " + key.text);
     }
     OpenKey(const OpenKey &) = delete;
     OpenKey &operator=(const OpenKey &) = delete;
@@ -129,7 +130,7 @@ private:
 // The names an enumeration call gives, index after index; fetch(index,
 // buffer, name) gives MoreData when the name does not fit the buffer.
 template <typename Fetch>
-Args enumerateNames(Fetch fetch, const std::string &where)
+Args enumerateNames(const RegistryApi &api, Fetch fetch, const std::string &where)
 {
     Args names;
     std::vector<char> buffer(256);
@@ -142,7 +143,7 @@ Args enumerateNames(Fetch fetch, const std::string &where)
             buffer.resize(buffer.size() * 2);
             continue;
         }
-        check(result, "cannot list " + where);
+        check(api, result, "cannot list " + where);
         names.push_back(std::move(name));
         ++index;
     }
@@ -151,6 +152,7 @@ Args enumerateNames(Fetch fetch, const std::string &where)
 Args subKeyNames(RegistryApi &api, Key key, const std::string &where)
 {
     return enumerateNames(
+        api,
         [&](std::uint32_t index, std::vector<char> &buffer, std::string &name) {
             const Result result = api.enumKey(key, index, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
             name.assign(buffer.data(), std::ranges::find(buffer, '\0') - buffer.begin());
@@ -162,6 +164,7 @@ Args subKeyNames(RegistryApi &api, Key key, const std::string &where)
 Args valueNames(RegistryApi &api, Key key, const std::string &where)
 {
     return enumerateNames(
+        api,
         [&](std::uint32_t index, std::vector<char> &buffer, std::string &name) {
             auto length = static_cast<std::uint32_t>(buffer.size());
             const Result result = api.enumValue(key, index, buffer.data(), &length, nullptr, nullptr, nullptr);
@@ -378,7 +381,7 @@ Value readValue(RegistryApi &api, Key key, const std::string &name, const std::s
         auto size = static_cast<std::uint32_t>(value.data.size());
         const Result result = api.queryValue(key, name, &value.type, value.data.data(), &size);
         if (result != registry::MoreData) {
-            check(result, "cannot read " + valueLabel(name) + " in " + where);
+            check(api, result, "cannot read " + valueLabel(name) + " in " + where);
             value.data.resize(size);
             return value;
         }
@@ -411,94 +414,139 @@ std::string escaped(const std::string &text)
     return result;
 }
 
-std::string listLine(const std::string &name, const Value &value)
+// What a command works with: the registry, its options and where it prints.
+struct Context
 {
-    std::string line = escaped(name) + '\t' + typeName(value.type) + '\t';
+    RegistryApi &api;
+    std::ostream &out;
+    std::ostream &err;
+    bool terminal;          // out is a terminal: control characters go escaped
+    bool unicode = false;   // --unicode
+    int codePage = 1252;    // --codepage N
+
+    // Text for out: on a terminal, control characters (and bytes that are
+    // no UTF-8) as \xNN, so that no escape sequence stored in the registry
+    // reaches it.
+    std::string shown(const std::string &text) const
+    {
+        if (!terminal)
+            return text;
+        std::string result;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t start = at;
+            const char32_t c = registry::nextCharacter(text, at);
+            if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == registry::NotUtf8) {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\x%02x",
+                              c == registry::NotUtf8 ? static_cast<unsigned char>(text[start]) : unsigned(c));
+                result += code;
+            } else {
+                result.append(text, start, at - start);
+            }
+        }
+        return result;
+    }
+};
+
+std::string listLine(const Context &context, const std::string &name, const Value &value)
+{
+    std::string line = context.shown(escaped(name)) + '\t' + typeName(value.type) + '\t';
     const Args data = dataLines(value);
     for (std::size_t i = 0; i < data.size(); ++i)
-        line += (i == 0 ? "" : "\t") + escaped(data[i]);
+        line += (i == 0 ? "" : "\t") + context.shown(escaped(data[i]));
     return line + '\n';
 }
 
 // ---- commands
 
-void listKey(RegistryApi &api, const Args &args, std::ostream &out)
+void listKey(Context &context, const Args &args)
 {
+    RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     const OpenKey key(api, path, registry::QueryValue | registry::EnumerateSubKeys);
     std::string text;
     for (const std::string &name : subKeyNames(api, key.get(), path.text))
-        text += escaped(name) + "\\\n";
+        text += context.shown(escaped(name)) + "\\\n";
     for (const std::string &name : valueNames(api, key.get(), path.text))
-        text += listLine(name, readValue(api, key.get(), name, path.text));
-    out << text;
+        text += listLine(context, name, readValue(api, key.get(), name, path.text));
+    context.out << text;
 }
 
-void getValue(RegistryApi &api, const Args &args, std::ostream &out)
+void getValue(Context &context, const Args &args)
 {
     const KeyPath path = parseKey(args[0]);
-    const OpenKey key(api, path, registry::QueryValue);
+    const OpenKey key(context.api, path, registry::QueryValue);
     std::string text;
-    for (const std::string &line : dataLines(readValue(api, key.get(), args[1], path.text)))
-        text += line + '\n';
-    out << text;
+    for (const std::string &line : dataLines(readValue(context.api, key.get(), args[1], path.text)))
+        text += context.shown(line) + '\n';
+    context.out << text;
 }
 
-void setValue(RegistryApi &api, const Args &args, std::ostream &)
+void setValue(Context &context, const Args &args)
 {
+    RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     const std::string &name = args[1];
     const registry::ValueType type = parseType(args[2]);
     const Bytes data = encodeData(type, Args(args.begin() + 3, args.end()));
     const OpenKey key(api, path, registry::SetValue, OpenKey::Mode::Create);
-    check(api.setValue(key.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())),
+    check(api, api.setValue(key.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())),
           "cannot write " + valueLabel(name) + " in " + path.text);
 }
 
-void deleteValue(RegistryApi &api, const Args &args, std::ostream &)
+void deleteValue(Context &context, const Args &args)
 {
+    RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     const OpenKey key(api, path, registry::SetValue);
-    check(api.deleteValue(key.get(), args[1]), "cannot delete " + valueLabel(args[1]) + " in " + path.text);
+    check(api, api.deleteValue(key.get(), args[1]), "cannot delete " + valueLabel(args[1]) + " in " + path.text);
 }
 
 void refuseKeyWithSubKeys(RegistryApi &api, const KeyPath &path)
 {
     const OpenKey key(api, path, registry::QueryValue);
     registry::KeyInfo info;
-    check(api.queryInfoKey(key.get(), &info), "cannot delete " + path.text);
+    check(api, api.queryInfoKey(key.get(), &info), "cannot delete " + path.text);
     if (info.subKeys > 0)
         registryError("cannot delete " + path.text + ": it has subkeys");
 }
 
-void deleteKey(RegistryApi &api, const Args &args, std::ostream &)
+void deleteKey(Context &context, const Args &args)
 {
+    RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     if (path.path.empty())
         usageError("cannot delete the root key " + path.text);
     refuseKeyWithSubKeys(api, path);
-    check(api.deleteKey(path.root, path.path), "cannot delete " + path.text);
+    check(api, api.deleteKey(path.root, path.path), "cannot delete " + path.text);
 }
 
-void exportKey(RegistryApi &api, const Args &args, std::ostream &)
+void exportKey(Context &context, const Args &args)
 {
+    RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     // The export would write a missing key as a lone header: say so instead.
     { const OpenKey key(api, path, registry::QueryValue); }
     cRegistry reg(api);
     reg.setClassKey(static_cast<RegistryRootKey>(path.root));
-    reg.setSectionKey(api.fromSystemText(path.path));
-    if (!reg.ExportToRegFile(api.fromSystemText(args[1])))
-        registryError("cannot export " + path.text + " to " + args[1]);
+    reg.setSectionKey(path.path);
+    const ExportResult result = reg.exportRegScript(args[1], RegScriptFormat{context.unicode, context.codePage});
+    if (!result.ok)
+        registryError("cannot export " + path.text + " to " + args[1] + ": " + result.message);
 }
 
-void importScript(RegistryApi &api, const Args &args, std::ostream &)
+void importScript(Context &context, const Args &args)
 {
-    const registry::ImportResult result = registry::importRegFile(api, args[0]);
+    const registry::ImportResult result = registry::importRegFile(context.api, args[0], context.codePage);
     if (!result.ok)
         registryError("cannot import " + args[0] + (result.line > 0 ? ", line " + std::to_string(result.line) : "")
                       + ": " + result.message);
+    if (!result.note.empty())
+        context.err << "renvolia-reg: " << args[0] << ": " << result.note << '\n';
 }
+
+// Options a command takes, before or among its operands.
+enum Option : unsigned { NoOption = 0, UnicodeOption = 1, CodePageOption = 2 };
 
 struct Command
 {
@@ -507,20 +555,50 @@ struct Command
     std::string_view description;
     std::size_t minimum;
     std::size_t maximum;
-    void (*run)(RegistryApi &, const Args &, std::ostream &);
+    unsigned options;
+    void (*run)(Context &, const Args &);
 };
 
 constexpr std::size_t Unlimited = static_cast<std::size_t>(-1);
 
 constexpr Command commands[] = {
-    {"list", "KEY", "subkeys (NAME\\), then values (NAME<tab>TYPE<tab>DATA)", 1, 1, listKey},
-    {"get", "KEY NAME", "the value's data", 2, 2, getValue},
-    {"set", "KEY NAME TYPE DATA...", "writes the value, creating the key", 3, Unlimited, setValue},
-    {"delete-value", "KEY NAME", "deletes the value", 2, 2, deleteValue},
-    {"delete-key", "KEY", "deletes the key, which must have no subkeys", 1, 1, deleteKey},
-    {"export", "KEY FILE", "writes the key and all below it as a REGEDIT4 script", 2, 2, exportKey},
-    {"import", "FILE", "writes a REGEDIT4 script's keys and values, all or none", 1, 1, importScript},
+    {"list", "KEY", "subkeys (NAME\\), then values (NAME<tab>TYPE<tab>DATA)", 1, 1, NoOption, listKey},
+    {"get", "KEY NAME", "the value's data", 2, 2, NoOption, getValue},
+    {"set", "KEY NAME TYPE DATA...", "writes the value, creating the key", 3, Unlimited, NoOption, setValue},
+    {"delete-value", "KEY NAME", "deletes the value", 2, 2, NoOption, deleteValue},
+    {"delete-key", "KEY", "deletes the key, which must have no subkeys", 1, 1, NoOption, deleteKey},
+    {"export", "[--unicode] [--codepage N] KEY FILE", "writes the key and all below it as a script", 2, 2,
+     UnicodeOption | CodePageOption, exportKey},
+    {"import", "[--codepage N] FILE", "writes a script's keys and values, all or none", 1, 1, CodePageOption,
+     importScript},
 };
+
+int parseCodePage(const std::string &text)
+{
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || !registry::TextEncoding::codePage(number))
+        usageError("bad code page " + quoted(text) + ": expected one of " + registry::TextEncoding::codePageNumbers());
+    return number;
+}
+
+// The operands, once the options the command takes are read into context.
+Args readOptions(const Command &command, const Args &args, Context &context)
+{
+    Args operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--unicode" && (command.options & UnicodeOption)) {
+            context.unicode = true;
+        } else if (args[i] == "--codepage" && (command.options & CodePageOption)) {
+            if (i + 1 == args.size())
+                usageError("--codepage takes a code page's number");
+            context.codePage = parseCodePage(args[++i]);
+        } else {
+            operands.push_back(args[i]);
+        }
+    }
+    return operands;
+}
 
 constexpr std::string_view helpNotes = R"(
 KEY    ROOT\path\to\key, ROOT one of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,
@@ -538,9 +616,18 @@ one per line, dwords in unsigned decimal, other data as hexadecimal bytes.
 list keeps each value on one line: it separates REG_MULTI_SZ items with tabs
 and shows tabs, line breaks and zero characters inside texts as \t, \n, \r
 and \0.
-export and import read and write REGEDIT4 scripts in the system's code page
-with CR LF line ends; import also takes LF. A script with a malformed line is
-refused whole, with the line's number.
+On a terminal, list and get show control characters as \xNN.
+
+export writes a "REGEDIT4" script in Windows-1252 (--codepage N: another
+Windows ANSI code page, one of 874, 1250 to 1258), or with --unicode a
+"Windows Registry Editor Version 5.00" script in UTF-16LE; a character the
+code page has not fails the export, naming the key and value. The file is
+replaced only once complete. import reads both kinds: REGEDIT4 in
+Windows-1252 (or --codepage N), or in UTF-8 as earlier Linux builds wrote
+it, version 5.00 in UTF-16LE or UTF-8, with [-KEY] and "NAME"=- deleting.
+Lines end with CR LF; import also takes LF. A script with a malformed line,
+or names longer than the registry takes, is refused whole, with the line's
+number; so is a file over 256 MiB.
 
 The registry is the system's on Windows; elsewhere the store file
 $RENVOLIA_REGISTRY, else $XDG_DATA_HOME/renvolia/registry.sqlite.
@@ -570,7 +657,7 @@ const Command &findCommand(const std::string &name)
 } // namespace
 
 int runRegCommand(const std::vector<std::string> &args, registry::RegistryApi &api, std::ostream &out,
-                  std::ostream &err)
+                  std::ostream &err, bool outIsTerminal)
 {
     try {
         if (args.empty())
@@ -580,11 +667,12 @@ int runRegCommand(const std::vector<std::string> &args, registry::RegistryApi &a
             return 0;
         }
         const Command &command = findCommand(args.front());
-        const Args operands(args.begin() + 1, args.end());
+        Context context{api, out, err, outIsTerminal};
+        const Args operands = readOptions(command, Args(args.begin() + 1, args.end()), context);
         if (operands.size() < command.minimum || operands.size() > command.maximum)
             usageError("wrong argument count: " + std::string(command.name) + " takes " +
                        std::string(command.arguments));
-        command.run(api, operands, out);
+        command.run(context, operands);
         return 0;
     } catch (const CommandError &error) {
         err << "renvolia-reg: " << error.message << '\n';

@@ -2,22 +2,27 @@
 
 #include "OpenKey.h"
 #include "ResultText.h"
+#include "TextEncoding.h"
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace registry {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = std::string; // a value's data, byte for byte
 
 constexpr std::string_view kBlanks = " \t\r";
 // "hex(n):" and "dword:" take at most 32 bits.
 constexpr std::size_t kMaxHexDigits = 8;
+constexpr std::string_view kVersion4 = "REGEDIT4";
+constexpr std::string_view kVersion5 = "Windows Registry Editor Version 5.00";
+// Every key name fits: 255 characters of up to four bytes each, and a terminator.
+constexpr std::uint32_t kKeyNameBuffer = MaxKeyNameLength * 4 + 1;
 
 struct ScriptError
 {
@@ -25,10 +30,12 @@ struct ScriptError
     std::string message;
 };
 
+// Names and texts in UTF-8, as the registry class has them.
 struct ScriptValue
 {
     int line;
     std::string name;
+    bool deleted;
     std::uint32_t type;
     Bytes data;
 };
@@ -38,7 +45,16 @@ struct ScriptKey
     int line;
     Key root;
     std::string path;
+    bool deleted;
     std::vector<ScriptValue> values;
+};
+
+// The script's text in UTF-8, and how its hex(type): texts are written.
+struct DecodedScript
+{
+    std::string text;
+    TextEncoding dataEncoding;
+    std::string note;
 };
 
 std::string_view trimmed(std::string_view text)
@@ -64,6 +80,8 @@ public:
         line = trimmed(m_rest.substr(0, end));
         m_rest.remove_prefix(std::min(end + 1, m_rest.size()));
         ++m_number;
+        if (line.find('\r') != std::string_view::npos)
+            throw ScriptError{m_number, "a carriage return stands alone inside the line"};
         return true;
     }
     int number() const { return m_number; }
@@ -99,21 +117,78 @@ Key rootKey(std::string_view name, int line)
                                 + "\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS"};
 }
 
-// [ROOT\path\to\key]; one backslash at the end of the path is allowed.
+std::string_view firstLine(std::string_view text)
+{
+    return trimmed(text.substr(0, text.find('\n')));
+}
+
+// The line a byte of the file is on, lines ending with LF in units of unitSize bytes.
+int lineAt(std::string_view bytes, std::size_t offset, std::size_t unitSize)
+{
+    int line = 1;
+    for (std::size_t at = 0; at + unitSize <= offset; at += unitSize)
+        line += bytes[at] == '\n' && (unitSize == 1 || bytes[at + 1] == '\0');
+    return line;
+}
+
+std::string decodedOrRefused(std::string_view bytes, const TextEncoding &encoding, std::size_t unitSize)
+{
+    std::size_t bad = 0;
+    std::optional<std::string> text = encoding.decode(bytes, &bad);
+    if (!text)
+        throw ScriptError{lineAt(bytes, bad, unitSize), "the line is not valid " + encoding.name()};
+    return std::move(*text);
+}
+
+// Version 5.00 scripts keep the texts of hex(type): in UTF-16LE, REGEDIT4
+// scripts in the same encoding as the lines.
+DecodedScript decodedScript(std::string &&script, const TextEncoding &ansi)
+{
+    const std::string_view bytes = script;
+    const auto unicode = [&](std::string_view body, const TextEncoding &encoding, std::size_t unitSize) {
+        std::string text = decodedOrRefused(body, encoding, unitSize);
+        const bool version5 = firstLine(text) == kVersion5;
+        return DecodedScript{std::move(text), version5 ? TextEncoding::utf16le() : ansi, {}};
+    };
+    if (bytes.starts_with("\xFF\xFE"))
+        return unicode(bytes.substr(2), TextEncoding::utf16le(), 2);
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return unicode(bytes.substr(3), TextEncoding::utf8(), 1);
+    if (firstLine(bytes) == kVersion5)
+        return unicode(bytes, TextEncoding::utf8(), 1);
+    if (isAscii(bytes))
+        return {std::move(script), ansi, {}};
+    if (isValidUtf8(bytes))
+        return {std::move(script), TextEncoding::utf8(),
+                "read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as " + ansi.name()};
+    return {decodedOrRefused(bytes, ansi, 1), ansi, {}};
+}
+
+// [ROOT\path\to\key] or [-ROOT\path\to\key]; one backslash at the end of the
+// path is allowed.
 ScriptKey keyHeader(std::string_view line, int number)
 {
     if (!line.ends_with(']'))
         throw ScriptError{number, "a key line ends with ]"};
     std::string_view path = line.substr(1, line.size() - 2);
-    if (path.starts_with('-'))
-        throw ScriptError{number, "deleting keys ([-...]) is not supported"};
+    if (path.find(']') != std::string_view::npos)
+        throw ScriptError{number, "a key line holds a single ], at its end"};
+    const bool deleted = path.starts_with('-');
+    if (deleted)
+        path.remove_prefix(1);
     const std::string_view root = path.substr(0, path.find('\\'));
     path.remove_prefix(std::min(root.size() + 1, path.size()));
     if (path.ends_with('\\'))
         path.remove_suffix(1);
     if (path.starts_with('\\') || path.ends_with('\\') || path.find("\\\\") != std::string_view::npos)
         throw ScriptError{number, "a key name in the path is empty"};
-    return {number, rootKey(root, number), std::string(path), {}};
+    for (std::size_t begin = 0; begin < path.size();) {
+        const std::size_t end = std::min(path.find('\\', begin), path.size());
+        if (characterCount(path.substr(begin, end - begin)) > MaxKeyNameLength)
+            throw ScriptError{number, "a key name in the path is longer than 255 characters"};
+        begin = end + 1;
+    }
+    return {number, rootKey(root, number), std::string(path), deleted, {}};
 }
 
 // The text between the quotation mark that starts `text` and the one that
@@ -162,7 +237,7 @@ void appendBytes(std::string_view segment, bool continues, int line, Bytes &byte
         const auto [stop, error] = std::from_chars(item.data(), item.data() + item.size(), byte, 16);
         if (item.empty() || item.size() > 2 || error != std::errc() || stop != item.data() + item.size())
             throw ScriptError{line, "expected a byte in hexadecimal, found \"" + std::string(item) + "\""};
-        bytes.push_back(byte);
+        bytes.push_back(static_cast<char>(byte));
         begin = end + 1;
     }
 }
@@ -183,25 +258,40 @@ Bytes byteList(std::string_view segment, Lines &lines)
     }
 }
 
-Bytes terminated(const std::string &text)
+std::string dwordBytes(std::uint32_t number)
 {
-    Bytes bytes(text.begin(), text.end());
-    bytes.push_back(0);
-    return bytes;
+    return {char(number), char(number >> 8), char(number >> 16), char(number >> 24)};
 }
 
-Bytes dwordBytes(std::uint32_t number)
+bool isText(std::uint32_t type)
 {
-    return {std::uint8_t(number), std::uint8_t(number >> 8), std::uint8_t(number >> 16), std::uint8_t(number >> 24)};
+    return type == RegSz || type == RegExpandSz || type == RegMultiSz;
 }
 
-// What follows the "=": "text", dword:, hex: or hex(type):.
-void readData(std::string_view data, Lines &lines, ScriptValue &value)
+// "hex(type):" followed by bytes; a text's bytes in UTF-8.
+void readHexData(std::string_view data, Lines &lines, const TextEncoding &textEncoding, ScriptValue &value)
+{
+    const int line = lines.number();
+    const std::size_t close = data.find("):");
+    if (close == std::string_view::npos)
+        throw ScriptError{line, "hex( is closed by ):"};
+    value.type = hexNumber(data.substr(0, close), line);
+    value.data = byteList(data.substr(close + 2), lines);
+    if (!isText(value.type))
+        return;
+    std::optional<std::string> text = textEncoding.decode(value.data);
+    if (!text)
+        throw ScriptError{line, "the bytes of the text are not valid " + textEncoding.name()};
+    value.data = std::move(*text);
+}
+
+// What follows the "=": "text", dword:, hex:, hex(type): or -.
+void readData(std::string_view data, Lines &lines, const TextEncoding &textEncoding, ScriptValue &value)
 {
     const int line = lines.number();
     if (data.starts_with('"')) {
         value.type = RegSz;
-        value.data = terminated(quoted(data, line));
+        value.data = quoted(data, line) + '\0';
         if (!data.empty())
             throw ScriptError{line, "nothing may follow the closing quotation mark"};
     } else if (consume(data, "dword:")) {
@@ -211,39 +301,38 @@ void readData(std::string_view data, Lines &lines, ScriptValue &value)
         value.type = RegBinary;
         value.data = byteList(data, lines);
     } else if (consume(data, "hex(")) {
-        const std::size_t close = std::min(data.find("):"), data.size());
-        value.type = hexNumber(data.substr(0, close), line);
-        data.remove_prefix(std::min(close + 2, data.size()));
-        value.data = byteList(data, lines);
+        readHexData(data, lines, textEncoding, value);
     } else if (data == "-") {
-        throw ScriptError{line, "deleting values (=-) is not supported"};
+        value.deleted = true;
     } else {
-        throw ScriptError{line, "expected \"text\", dword:, hex: or hex(type): after ="};
+        throw ScriptError{line, "expected \"text\", dword:, hex:, hex(type): or - after ="};
     }
 }
 
 // @=data or "name"=data.
-ScriptValue valueEntry(std::string_view line, Lines &lines)
+ScriptValue valueEntry(std::string_view line, Lines &lines, const TextEncoding &textEncoding)
 {
-    ScriptValue value{lines.number(), {}, RegNone, {}};
+    ScriptValue value{lines.number(), {}, false, RegNone, {}};
     if (line.starts_with('"'))
         value.name = quoted(line, value.line);
     else if (line.starts_with('@'))
         line.remove_prefix(1);
     else
         throw ScriptError{value.line, "expected [key], \"name\"=, @= or a ; comment"};
+    if (characterCount(value.name) > MaxValueNameLength)
+        throw ScriptError{value.line, "the value's name is longer than 16,383 characters"};
     if (!line.starts_with('='))
         throw ScriptError{value.line, "expected = after the value's name"};
-    readData(line.substr(1), lines, value);
+    readData(line.substr(1), lines, textEncoding, value);
     return value;
 }
 
-std::vector<ScriptKey> parsed(std::string_view script)
+std::vector<ScriptKey> parsed(const DecodedScript &script)
 {
-    Lines lines(script);
+    Lines lines(script.text);
     std::string_view line;
-    if (!lines.next(line) || line != "REGEDIT4")
-        throw ScriptError{1, "the first line is not REGEDIT4"};
+    if (!lines.next(line) || (line != kVersion4 && line != kVersion5))
+        throw ScriptError{1, "the first line is neither REGEDIT4 nor " + std::string(kVersion5)};
     std::vector<ScriptKey> keys;
     while (lines.next(line)) {
         if (line.empty() || line.starts_with(';'))
@@ -252,16 +341,18 @@ std::vector<ScriptKey> parsed(std::string_view script)
             keys.push_back(keyHeader(line, lines.number()));
         else if (keys.empty())
             throw ScriptError{lines.number(), "a value comes before the first [key]"};
+        else if (keys.back().deleted)
+            throw ScriptError{lines.number(), "a value follows a [-key] line, which deletes the key"};
         else
-            keys.back().values.push_back(valueEntry(line, lines));
+            keys.back().values.push_back(valueEntry(line, lines, script.dataEncoding));
     }
     return keys;
 }
 
-void refuseUnless(Result result, int line, const std::string &what)
+void refuseUnless(RegistryApi &api, Result result, int line, const std::string &what)
 {
     if (result != Success)
-        throw ScriptError{line, what + ": " + resultText(result)};
+        throw ScriptError{line, what + ": " + failureText(api, result)};
 }
 
 // Drops the batch's writes unless it was committed.
@@ -270,7 +361,7 @@ class Batch
 public:
     explicit Batch(RegistryApi &api) : m_api(api)
     {
-        refuseUnless(api.beginBatch(), 0, "the registry cannot take the changes");
+        refuseUnless(api, api.beginBatch(), 0, "the registry cannot take the changes");
     }
     ~Batch()
     {
@@ -282,7 +373,7 @@ public:
 
     void commit()
     {
-        refuseUnless(m_api.commitBatch(), 0, "the registry did not keep the changes");
+        refuseUnless(m_api, m_api.commitBatch(), 0, "the registry did not keep the changes");
         m_committed = true;
     }
 
@@ -291,39 +382,122 @@ private:
     bool m_committed = false;
 };
 
-void apply(RegistryApi &api, const std::vector<ScriptKey> &keys)
+std::vector<std::string> subKeyNames(RegistryApi &api, Key key)
+{
+    std::vector<std::string> names;
+    std::string name(kKeyNameBuffer, '\0');
+    for (std::uint32_t index = 0; api.enumKey(key, index, name.data(), kKeyNameBuffer) == Success; ++index)
+        names.emplace_back(name.c_str());
+    return names;
+}
+
+// The key and everything below it; a key that is not there is no failure.
+void deleteTree(RegistryApi &api, Key root, const std::string &path, int line)
+{
+    std::vector<std::string> names;
+    {
+        OpenKey key(api);
+        if (!key.open(root, path, EnumerateSubKeys))
+            return;
+        names = subKeyNames(api, key.handle());
+    }
+    for (const std::string &name : names)
+        deleteTree(api, root, path.empty() ? name : path + "\\" + name, line);
+    const Result result = api.deleteKey(root, path);
+    if (result != FileNotFound)
+        refuseUnless(api, result, line, "cannot delete the key");
+}
+
+void applyValue(RegistryApi &api, Key key, const ScriptValue &value)
+{
+    const std::string &name = value.name;
+    if (value.deleted) {
+        const Result result = api.deleteValue(key, name);
+        if (result != FileNotFound)
+            refuseUnless(api, result, value.line, "cannot delete the value");
+        return;
+    }
+    const std::string &data = value.data;
+    refuseUnless(api,
+                 api.setValue(key, name, value.type, reinterpret_cast<const std::uint8_t *>(data.data()),
+                              static_cast<std::uint32_t>(data.size())),
+                 value.line, "cannot write the value");
+}
+
+void writeKeys(RegistryApi &api, const std::vector<ScriptKey> &keys)
 {
     Batch batch(api);
     for (const ScriptKey &key : keys) {
+        const std::string &path = key.path;
+        if (key.deleted) {
+            deleteTree(api, key.root, path, key.line);
+            continue;
+        }
         OpenKey opened(api);
-        refuseUnless(opened.create(key.root, key.path), key.line, "cannot create the key");
+        refuseUnless(api, opened.create(key.root, path), key.line, "cannot create the key");
         for (const ScriptValue &value : key.values)
-            refuseUnless(api.setValue(opened.handle(), value.name, value.type, value.data.data(),
-                                      static_cast<std::uint32_t>(value.data.size())),
-                         value.line, "cannot write the value");
+            applyValue(api, opened.handle(), value);
     }
     batch.commit();
 }
 
+// The file's bytes, refused past MaxScriptBytes before they are read whole.
+std::string fileBytes(const std::string &utf8Path)
+{
+    const std::filesystem::path path(std::u8string(utf8Path.begin(), utf8Path.end()));
+    constexpr const char *tooLarge = "the file is larger than 256 MiB, too large for a registry script";
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_character_file(status) || std::filesystem::is_block_file(status))
+        throw ScriptError{0, "a device is no registry script"};
+    const std::uintmax_t size = std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
+    if (!error && size > MaxScriptBytes)
+        throw ScriptError{0, tooLarge};
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open())
+        throw ScriptError{0, "cannot read the file"};
+    std::string bytes;
+    bytes.reserve(error ? 0 : static_cast<std::size_t>(size));
+    char chunk[1 << 16];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(file.gcount()));
+        if (bytes.size() > MaxScriptBytes)
+            throw ScriptError{0, tooLarge};
+    }
+    if (file.bad())
+        throw ScriptError{0, "cannot read the file"};
+    return bytes;
+}
+
+ImportResult imported(RegistryApi &api, std::string script, int codePage)
+{
+    const std::optional<TextEncoding> ansi = TextEncoding::codePage(codePage);
+    if (!ansi)
+        throw ScriptError{0, "code page " + std::to_string(codePage) + " is not one of "
+                                 + TextEncoding::codePageNumbers()};
+    const DecodedScript decoded = decodedScript(std::move(script), *ansi);
+    writeKeys(api, parsed(decoded));
+    return {true, 0, {}, decoded.note};
+}
+
 } // namespace
 
-ImportResult importRegScript(RegistryApi &api, const std::string &script)
+ImportResult importRegScript(RegistryApi &api, const std::string &script, int codePage)
 {
     try {
-        apply(api, parsed(script));
-        return {true, 0, {}};
+        return imported(api, script, codePage);
     } catch (const ScriptError &error) {
-        return {false, error.line, error.message};
+        return {false, error.line, error.message, {}};
     }
 }
 
-ImportResult importRegFile(RegistryApi &api, const std::string &path)
+ImportResult importRegFile(RegistryApi &api, const std::string &path, int codePage)
 {
-    std::ifstream file(path, std::ios::binary);
-    const std::string script{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.is_open() || file.bad())
-        return {false, 0, "cannot read the file"};
-    return importRegScript(api, script);
+    try {
+        return imported(api, fileBytes(path), codePage);
+    } catch (const ScriptError &error) {
+        return {false, error.line, error.message, {}};
+    }
 }
 
 } // namespace registry

@@ -75,8 +75,10 @@ enum ValueType : std::uint32_t {
     RegMultiSz = 7,
 };
 
-// The longest key name, in characters; a longer one is refused with InvalidParameter.
+// The longest key name and value name, in characters; longer ones are
+// refused with InvalidParameter, as are names that are not valid text.
 constexpr std::size_t MaxKeyNameLength = 255;
+constexpr std::size_t MaxValueNameLength = 16383;
 
 struct KeyInfo
 {
@@ -133,6 +135,12 @@ public:
     virtual Result beginBatch() { return Success; }
     virtual Result commitBatch() { return Success; }
     virtual void rollBackBatch() {}
+
+    // Why the last call failed, in the registry's own words, where its result
+    // code says less ("database is locked"); empty when there is no more to say.
+    virtual std::string failureReason() const { return {}; }
+    // Whether file is one of the files the registry itself is kept in.
+    virtual bool keepsFile(const std::string &) { return false; }
 
     // The program's text (UTF-8) to the system's ANSI code page, which the C
     // runtime's file names and command line use, and back.

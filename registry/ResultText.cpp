@@ -26,4 +26,10 @@ std::string resultText(Result result)
     }
 }
 
+std::string failureText(const RegistryApi &api, Result result)
+{
+    const std::string reason = result == BadDatabase || result == CantWrite ? api.failureReason() : std::string();
+    return resultText(result) + (reason.empty() ? "" : " (" + reason + ")");
+}
+
 } // namespace registry

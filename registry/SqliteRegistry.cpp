@@ -1,20 +1,27 @@
 #include "SqliteRegistry.h"
 
+#include "TextEncoding.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace registry {
@@ -33,6 +40,7 @@ constexpr std::uint32_t allAccess = 0xFFFFFFFFu;
 // read transaction, two locks and a stat. No other process can commit and
 // make it known to a caller in less.
 constexpr std::chrono::microseconds sharedLook{10};
+constexpr std::int64_t prefetchedKeys = 256;
 
 // Writes committed by any store object of this process, so that the others
 // look at the store again before their next call.
@@ -66,11 +74,25 @@ constexpr const char *commitSql = "COMMIT";
 constexpr const char *applicationIdSql = "PRAGMA application_id";
 const std::string markStoreSql = "PRAGMA application_id = " + std::to_string(applicationId);
 constexpr const char *tableCountSql = "SELECT count(*) FROM sqlite_schema";
-// Whether the key exists, its subkeys and its values, in one statement so
-// that they come from the same state of the store.
-constexpr const char *loadKeySql = "SELECT 0, id, NULL, NULL, NULL, NULL FROM keys WHERE id = ?1 "
-                                   "UNION ALL SELECT 1, id, name, folded, NULL, NULL FROM keys WHERE parent = ?1 "
-                                   "UNION ALL SELECT 2, id, name, folded, type, data FROM vals WHERE key = ?1";
+// The key, with their subkeys and values, the subkeys of its parent that
+// follow it in enumeration order and the keys created after it elsewhere,
+// each up to prefetchedKeys - 1: a walk over the subkeys, or over a tree
+// written breadth first as scripts write it, then finds them loaded, and
+// pays for one read transaction rather than one per key. One statement, so
+// that all come from the same state of the store; column 1 is the key a row
+// belongs to.
+constexpr const char *loadKeysSql = R"(
+WITH family(id) AS (
+    SELECT ?1
+    UNION ALL SELECT * FROM (
+        SELECT s.id FROM keys AS k JOIN keys AS s ON s.parent = k.parent AND s.folded > k.folded
+        WHERE k.id = ?1 ORDER BY s.folded LIMIT ?2)
+    UNION ALL SELECT * FROM (
+        SELECT n.id FROM keys AS k JOIN keys AS n ON n.id > k.id AND n.parent IS NOT k.parent
+        WHERE k.id = ?1 ORDER BY n.id LIMIT ?2))
+SELECT 0, k.id, NULL, NULL, NULL, NULL, NULL FROM keys AS k JOIN family USING(id)
+UNION ALL SELECT 1, c.parent, c.id, c.name, c.folded, NULL, NULL FROM keys AS c JOIN family ON c.parent = family.id
+UNION ALL SELECT 2, v.key, v.id, v.name, v.folded, v.type, v.data FROM vals AS v JOIN family ON v.key = family.id)";
 constexpr const char *keyExistsSql = "SELECT 1 FROM keys WHERE id = ?1";
 constexpr const char *childIdSql = "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2";
 constexpr const char *insertKeySql = "INSERT INTO keys(parent, name, folded) VALUES(?1, ?2, ?3) RETURNING id";
@@ -114,6 +136,32 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// SQLite's words for what went wrong, with the system's when a file could
+// not be opened or read: "unable to open database file (permission denied)".
+StoreFailure failure(sqlite3 *database)
+{
+    std::string reason = sqlite3_errmsg(database);
+    const int code = sqlite3_extended_errcode(database) & 0xFF;
+    const int systemError = sqlite3_system_errno(database);
+    if ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR) && systemError != 0) {
+        std::string words = std::strerror(systemError);
+        words.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(words.front())));
+        reason += " (" + words + ")";
+    }
+    return StoreFailure(reason);
+}
+
+// SQLite would take a file shorter than its header for an empty database.
+void refuseOtherFile(const std::string &file)
+{
+    static constexpr char header[] = "SQLite format 3";
+    std::ifstream in(file, std::ios::binary);
+    char start[sizeof header] = {};
+    in.read(start, sizeof start);
+    if (in.gcount() > 0 && (in.gcount() < std::streamsize{sizeof header} || std::memcmp(start, header, sizeof header) != 0))
+        throw StoreFailure("file is not a database");
+}
+
 // Small ASCII letters and the Latin-1 ones (à-þ but ÷) in UTF-8 to capitals,
 // which keeps the length in bytes and the separators where they were.
 void appendFolded(std::string &out, std::string_view name)
@@ -141,22 +189,19 @@ std::string folded(std::string_view name)
     return out;
 }
 
-std::size_t codePoints(std::string_view utf8)
-{
-    return static_cast<std::size_t>(
-        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // Text as the platform's calls see it: up to the first zero character.
 std::string_view cText(const std::string &text)
 {
     return std::string_view(text.c_str());
 }
 
-// The path with one trailing separator dropped; none when a component is empty.
+// The path with one trailing separator dropped; none when a component is
+// empty or the path is not valid UTF-8.
 std::optional<std::string_view> keyPath(const std::string &subKey)
 {
     std::string_view path = cText(subKey);
+    if (!isValidUtf8(path))
+        return std::nullopt;
     if (path.size() > 1 && path.back() == '\\')
         path.remove_suffix(1);
     const bool emptyComponent = !path.empty()
@@ -181,7 +226,17 @@ bool namesFit(std::string_view path)
 {
     const auto parts = components(path);
     return std::all_of(parts.begin(), parts.end(),
-                       [](std::string_view name) { return codePoints(name) <= MaxKeyNameLength; });
+                       [](std::string_view name) { return characterCount(name) <= MaxKeyNameLength; });
+}
+
+bool isValueName(std::string_view name)
+{
+    return isValidUtf8(name) && characterCount(name) <= MaxValueNameLength;
+}
+
+bool isTextType(std::uint32_t type)
+{
+    return type == RegSz || type == RegExpandSz || type == RegMultiSz;
 }
 
 std::optional<std::int64_t> rootRow(Key key)
@@ -229,26 +284,24 @@ const char *variable(std::string_view name)
     return name.empty() ? nullptr : std::getenv(std::string(name).c_str());
 }
 
-// %NAME% replaced by the variable's value; an unknown name or a lone % stays
-// as written, and scanning resumes just after that %.
+// %NAME% replaced by the variable's value. An unknown name stays as written,
+// its two % included, and so does a % that no other follows.
 std::string expandVariables(std::string_view text)
 {
     std::string out;
     std::size_t next = 0;
     while (next < text.size()) {
         const std::size_t open = text.find('%', next);
-        out.append(text.substr(next, open - next));
-        if (open == std::string_view::npos)
+        const std::size_t close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            out.append(text.substr(next));
             break;
-        const std::size_t close = text.find('%', open + 1);
-        const char *value = close == std::string_view::npos ? nullptr : variable(text.substr(open + 1, close - open - 1));
-        if (value) {
-            out += value;
-            next = close + 1;
-        } else {
-            out += '%';
-            next = open + 1;
         }
+        const char *value = variable(text.substr(open + 1, close - open - 1));
+        out.append(text.substr(next, value ? open - next : close + 1 - next));
+        if (value)
+            out += value;
+        next = close + 1;
     }
     return out;
 }
@@ -262,9 +315,12 @@ Result createNewFile(const std::string &file)
     return Success;
 }
 
+// The store file, and those SQLite keeps beside it.
+constexpr const char *storeFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
 void removeStoreFiles(const std::string &file)
 {
-    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+    for (const char *suffix : storeFileSuffixes)
         std::remove((file + suffix).c_str());
 }
 
@@ -279,7 +335,7 @@ public:
     Statement(sqlite3 *database, const char *sql)
     {
         if (sqlite3_prepare_v3(database, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr) != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(database));
+            throw failure(database);
     }
     ~Statement() { sqlite3_finalize(m_statement); }
     Statement(const Statement &) = delete;
@@ -320,7 +376,7 @@ public:
         if (status == SQLITE_ROW)
             return true;
         if (status != SQLITE_DONE)
-            throw StoreFailure(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+            throw failure(sqlite3_db_handle(m_statement));
         return false;
     }
     void run()
@@ -347,7 +403,7 @@ private:
     Query &check(int status)
     {
         if (status != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(sqlite3_db_handle(m_statement)));
+            throw failure(sqlite3_db_handle(m_statement));
         return *this;
     }
 
@@ -360,14 +416,17 @@ class Connection
 public:
     explicit Connection(const std::string &file)
     {
+        refuseOtherFile(file);
         sqlite3 *database = nullptr;
         const int status = sqlite3_open_v2(file.c_str(), &database,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         m_database.reset(database);
         if (status != SQLITE_OK)
-            throw StoreFailure(database ? sqlite3_errmsg(database) : "out of memory");
+            throw database ? failure(database) : StoreFailure("out of memory");
         sqlite3_busy_timeout(database, busyTimeoutMilliseconds);
-        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL");
+        // What was read is kept in our own cache: SQLite's pages only serve the
+        // lookups, and a small page cache spares the memory a new process must fault in.
+        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL; PRAGMA cache_size = -256");
         if (!isStore())
             createSchema();
         useWriteAheadLog();
@@ -386,7 +445,7 @@ public:
     void execute(const char *sql)
     {
         if (sqlite3_exec(m_database.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(m_database.get()));
+            throw failure(m_database.get());
     }
 
     // Leaves the transaction in progress, if any, without throwing.
@@ -397,6 +456,29 @@ public:
     }
 
     std::int64_t changes() const { return sqlite3_total_changes64(m_database.get()); }
+
+    // The header of the write-ahead log's index in shared memory, which
+    // every commit to the store rewrites (its layout is SQLite's documented
+    // WAL-index format, shared by all SQLite versions using the file). Read
+    // as SQLite reads it, without a lock: none while a commit is writing it,
+    // or before SQLite has set it up.
+    std::optional<WalIndexHeader> walIndexHeader()
+    {
+        if (!m_walIndex)
+            m_walIndex = mappedWalIndex();
+        if (!m_walIndex)
+            return std::nullopt;
+        const auto *shared = const_cast<const unsigned char *>(static_cast<volatile unsigned char *>(m_walIndex));
+        WalIndexHeader first;
+        WalIndexHeader second;
+        std::memcpy(first.data(), shared, first.size());
+        std::atomic_thread_fence(std::memory_order_acquire);
+        std::memcpy(second.data(), shared + first.size(), second.size());
+        constexpr std::size_t isInit = 12;
+        if (first != second || first[isInit] == 0)
+            return std::nullopt;
+        return first;
+    }
 
 private:
     struct Close
@@ -421,7 +503,7 @@ private:
                 sqlite3_sleep(1);
         }
         if (status != SQLITE_OK)
-            throw StoreFailure(sqlite3_errmsg(m_database.get()));
+            throw failure(m_database.get());
     }
 
     // An empty file becomes a store; a database of something else is refused.
@@ -443,8 +525,20 @@ private:
         }
     }
 
+    volatile void *mappedWalIndex()
+    {
+        constexpr int walIndexPageBytes = 32768;
+        sqlite3_file *file = nullptr;
+        volatile void *region = nullptr;
+        if (sqlite3_file_control(m_database.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file
+            && file->pMethods && file->pMethods->iVersion >= 2 && file->pMethods->xShmMap)
+            file->pMethods->xShmMap(file, 0, walIndexPageBytes, 0, &region);
+        return region;
+    }
+
     std::unique_ptr<sqlite3, Close> m_database;
     std::vector<std::pair<const char *, std::unique_ptr<Statement>>> m_statements;
+    volatile void *m_walIndex = nullptr; // SQLite's own mapping, while the connection is open
 };
 
 // A write transaction, taken at once and rolled back unless committed.
@@ -549,31 +643,24 @@ void arrange(Node &node)
     }
 }
 
-// The key's contents, or none when the key does not exist.
-std::optional<Node> load(Connection &connection, std::int64_t id)
+// The contents of the key and of the siblings loaded with it, by id; the
+// key is missing from them when it does not exist.
+std::unordered_map<std::int64_t, Node> load(Connection &connection, std::int64_t id)
 {
-    Query rows = connection.query(loadKeySql);
-    rows.bind(1, id);
-    bool found = false;
-    Node node;
+    Query rows = connection.query(loadKeysSql);
+    rows.bind(1, id).bind(2, prefetchedKeys - 1);
+    std::unordered_map<std::int64_t, Node> nodes;
     while (rows.next()) {
-        switch (rows.integer(0)) {
-        case 0:
-            found = true;
-            break;
-        case 1:
-            node.subKeys.push_back({rows.text(2), rows.text(3), rows.integer(1)});
-            break;
-        default:
-            node.values.push_back(
-                {rows.text(2), rows.text(3), static_cast<std::uint32_t>(rows.integer(4)), rows.bytes(5), rows.integer(1)});
-            break;
-        }
+        Node &node = nodes[rows.integer(1)];
+        if (rows.integer(0) == 1)
+            node.subKeys.push_back({rows.text(3), rows.text(4), rows.integer(2)});
+        else if (rows.integer(0) == 2)
+            node.values.push_back({rows.text(3), rows.text(4), static_cast<std::uint32_t>(rows.integer(5)),
+                                   rows.bytes(6), rows.integer(2)});
     }
-    if (!found)
-        return std::nullopt;
-    arrange(node);
-    return node;
+    for (auto &[nodeId, node] : nodes)
+        arrange(node);
+    return nodes;
 }
 
 // A key found by its path, with its contents once they are loaded.
@@ -746,6 +833,8 @@ Result SqliteRegistry::deleteKey(Key parent, const std::string &subKey)
 
 Result SqliteRegistry::deleteValue(Key key, const std::string &name)
 {
+    if (!isValueName(cText(name)))
+        return InvalidParameter;
     const std::lock_guard lock(m_mutex);
     return writing(key, SetValue, [&](std::int64_t id) -> Result {
         const bool deleted = connection().query(deleteValueSql).bind(1, id).bind(2, folded(cText(name))).next();
@@ -756,7 +845,7 @@ Result SqliteRegistry::deleteValue(Key key, const std::string &name)
 Result SqliteRegistry::queryValue(Key key, const std::string &name, std::uint32_t *type, std::uint8_t *data,
                                   std::uint32_t *size)
 {
-    if (data && !size)
+    if ((data && !size) || !isValueName(cText(name)))
         return InvalidParameter;
     const std::lock_guard lock(m_mutex);
     return reading(key, QueryValue, [&](std::int64_t, const Node &node) -> Result {
@@ -768,7 +857,9 @@ Result SqliteRegistry::queryValue(Key key, const std::string &name, std::uint32_
 Result SqliteRegistry::setValue(Key key, const std::string &name, std::uint32_t type, const std::uint8_t *data,
                                 std::uint32_t size)
 {
-    if (!data && size)
+    if ((!data && size) || !isValueName(cText(name)))
+        return InvalidParameter;
+    if (isTextType(type) && !isValidUtf8(std::string_view(reinterpret_cast<const char *>(data), size)))
         return InvalidParameter;
     const std::lock_guard lock(m_mutex);
     return writing(key, SetValue, [&](std::int64_t id) -> Result {
@@ -847,6 +938,7 @@ Result SqliteRegistry::beginBatch()
         return InvalidParameter;
     return guarded(CantWrite, [&]() -> Result {
         m_batch = std::make_unique<store::Transaction>(connection());
+        refresh(Freshness::Current);
         return Success;
     });
 }
@@ -899,6 +991,25 @@ std::string SqliteRegistry::fromSystemText(const std::string &text)
     return text;
 }
 
+std::string SqliteRegistry::failureReason() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_failureReason;
+}
+
+// By device and inode, so that a link to the store or another name for it counts.
+bool SqliteRegistry::keepsFile(const std::string &file)
+{
+    struct stat target = {};
+    if (::stat(file.c_str(), &target) != 0)
+        return false;
+    return std::ranges::any_of(storeFileSuffixes, [&](const char *suffix) {
+        struct stat kept = {};
+        return ::stat((m_file + suffix).c_str(), &kept) == 0 && kept.st_dev == target.st_dev
+            && kept.st_ino == target.st_ino;
+    });
+}
+
 SqliteRegistry::OpenKey *SqliteRegistry::openedKey(Key key)
 {
     if (const auto root = rootRow(key))
@@ -944,9 +1055,10 @@ Result SqliteRegistry::writing(Key key, std::uint32_t access, Body &&body)
     return guarded(CantWrite, [&]() -> Result {
         Connection &store = connection();
         std::optional<store::Transaction> transaction; // none inside a batch, which has its own
-        if (!m_batch)
+        if (!m_batch) {
             transaction.emplace(store);
-        refresh(Freshness::Current);
+            refresh(Freshness::Current); // a batch holds the write lock: no one else has committed since it began
+        }
         const std::int64_t changesBefore = store.changes();
         const Result result = exists(opened->id) ? body(opened->id) : KeyDeleted;
         if (transaction)
@@ -965,7 +1077,8 @@ Result SqliteRegistry::guarded(Result failure, Body &&body)
 {
     try {
         return body();
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
+        m_failureReason = error.what();
         if (m_batch) {
             m_batch.reset();
             m_batchLost = true;
@@ -993,10 +1106,16 @@ void SqliteRegistry::refresh(Freshness freshness)
 {
     const auto now = std::chrono::steady_clock::now();
     const std::uint64_t writes = processWrites;
-    if (freshness == Freshness::Recent && now - m_checkedAt < sharedLook && writes == m_processWritesSeen)
-        return;
+    if (freshness == Freshness::Recent && writes == m_processWritesSeen && !m_cache->overBudget()) {
+        if (now - m_checkedAt < sharedLook)
+            return;
+        // Much cheaper than a look, which takes a read transaction: no commit since the last one.
+        if (m_lookedAtHeader && connection().walIndexHeader() == m_lookedAtHeader)
+            return;
+    }
     m_checkedAt = now;
     m_processWritesSeen = writes;
+    m_lookedAtHeader = connection().walIndexHeader(); // taken first: the look sees at least this state
     Query version = connection().query(dataVersionSql);
     version.next();
     const std::int64_t dataVersion = version.integer(0);
@@ -1019,8 +1138,11 @@ const Node *SqliteRegistry::contents(std::int64_t id)
 {
     if (const Node *node = m_cache->node(id))
         return node;
-    auto loaded = store::load(connection(), id);
-    return loaded ? &m_cache->keep(id, std::move(*loaded)) : nullptr;
+    for (auto &[loadedId, node] : store::load(connection(), id)) {
+        if (!m_cache->node(loadedId))
+            m_cache->keep(loadedId, std::move(node));
+    }
+    return m_cache->node(id);
 }
 
 bool SqliteRegistry::exists(std::int64_t id)

@@ -15,6 +15,7 @@
 namespace registry {
 
 namespace store {
+using WalIndexHeader = std::array<unsigned char, 48>;
 class Cache;
 class Connection;
 class Transaction;
@@ -30,10 +31,13 @@ struct Node;
 // Every write sees every commit made before it. A read sees every write of
 // this process made before it, and every commit of another process completed
 // at least 10 microseconds before it: less than it takes one process to wake
-// another and tell it.
+// another and tell it. Whether anyone committed is told by the header SQLite
+// keeps in the shared memory of the write-ahead log, without a transaction.
 //
 // A store that cannot be opened or read answers reads with BadDatabase and
-// writes with CantWrite; it is opened again on the next call.
+// writes with CantWrite, and failureReason() gives SQLite's reason; it is
+// opened again on the next call. Names and texts are UTF-8: anything else is
+// refused with InvalidParameter.
 //
 // A batch is one write transaction from beginBatch() to commitBatch(): this
 // object sees its writes at once, other connections when it commits, and
@@ -72,6 +76,8 @@ public:
     Result beginBatch() override;
     Result commitBatch() override;
     void rollBackBatch() override;
+    std::string failureReason() const override;
+    bool keepsFile(const std::string &file) override;
     std::string toSystemText(const std::string &text) override;
     std::string fromSystemText(const std::string &text) override;
 
@@ -106,16 +112,18 @@ private:
     Result copySubtree(std::int64_t id, const std::string &file) const;
 
     const std::string m_file;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::unique_ptr<store::Connection> m_connection;
     std::unique_ptr<store::Transaction> m_batch; // on m_connection, so declared after it
     bool m_batchLost = false;                    // the store failed during the batch
+    std::string m_failureReason;
     std::unique_ptr<store::Cache> m_cache;
     std::array<OpenKey, 4> m_roots; // in RootKey order
     std::unordered_map<Key, OpenKey> m_handles;
     Key m_nextHandle = 1;
     std::int64_t m_dataVersion = -1;
     std::chrono::steady_clock::time_point m_checkedAt;
+    std::optional<store::WalIndexHeader> m_lookedAtHeader; // as it was at the last look
     std::uint64_t m_processWritesSeen = 0;
     std::string m_pathKey; // reused to look paths up without allocating
 };

@@ -75,11 +75,6 @@ Key cRegistry::root() const
     return static_cast<Key>(m_classKey);
 }
 
-std::string cRegistry::systemText(const std::string &text) const
-{
-    return m_api.toSystemText(text);
-}
-
 std::string cRegistry::keyPlace() const
 {
     return "'" + std::to_string(m_classKey) + "',Section: '" + m_sectionKey;

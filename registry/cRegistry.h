@@ -9,8 +9,26 @@
 #include <string>
 #include <vector>
 
+namespace registry {
+class TextEncoding;
+}
+
 using RegistryRootKey = std::int32_t;   // registry::RootKey values, or an open key's handle
 using RegistryValueType = std::int32_t; // registry::ValueType values
+
+// How a registry script is written: "REGEDIT4" in a Windows ANSI code page,
+// or "Windows Registry Editor Version 5.00" in UTF-16LE.
+struct RegScriptFormat
+{
+    bool unicode = false;
+    int codePage = 1252;
+};
+
+struct ExportResult
+{
+    bool ok = false;
+    std::string message; // what failed: "the value "x" of HKEY_CURRENT_USER\y: ..."
+};
 
 // A cursor on the registry: set ClassKey, SectionKey and, as the operation
 // needs, ValueKey, ValueType or Default; then call the operation. Each
@@ -45,9 +63,13 @@ public:
     void CreateAdditionalEXEAssociations(const std::string &sClassName, const std::vector<VariantValue> &vItems);
     const std::optional<RegistryError> &LastError() const { return m_lastError; }
     // Writes the key at the cursor, its subkeys and all their values as a
-    // "REGEDIT4" script in the system's code page. Raises nothing; false when
-    // the file could not be written whole.
+    // "REGEDIT4" script in Windows-1252, into a new file that replaces sFile
+    // once complete. Raises nothing; false when the file could not be written
+    // whole (sFile is then as it was), a text holds a character the code page
+    // has not, or sFile is a file the registry is kept in.
     bool ExportToRegFile(const std::string &sFile);
+    // The same in another format, saying what failed.
+    ExportResult exportRegScript(const std::string &sFile, const RegScriptFormat &format);
 
     RegistryValueType ValueType() const { return m_valueType; }
     void setValueType(RegistryValueType eValueType) { m_valueType = eValueType; }
@@ -69,10 +91,9 @@ public:
 private:
     static std::int32_t ReverseDwordBytes(std::int32_t value);
     std::string ExpandEnvironmentText(const std::string &text) const;
-    std::string FormatRegFileValue(const std::string &sValueName);
+    std::string FormatRegFileValue(const std::string &sValueName, const registry::TextEncoding &encoding);
 
     registry::Key root() const;
-    std::string systemText(const std::string &text) const;
     std::string keyPlace() const;
     VariantValue converted(std::uint32_t type, const ByteArray &data) const;
     static std::string textWithoutTerminator(const ByteArray &data);
@@ -85,9 +106,10 @@ private:
     template <typename Write>
     void keepingError(Write write);
 
-    bool writeRegFile(const std::string &file);
+    void writeRegFile(const std::string &file, const RegScriptFormat &format);
     std::vector<std::string> keysBreadthFirst();
-    std::string textEntry(const std::string &namePart, const std::string &text) const;
+    std::string textEntry(const std::string &namePart, const std::string &text,
+                          const registry::TextEncoding &encoding) const;
 
     registry::RegistryApi &m_api;
     RegistryRootKey m_classKey = 0;

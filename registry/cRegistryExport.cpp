@@ -1,10 +1,11 @@
 #include "cRegistry.h"
 
 #include "ProgramName.h"
+#include "ReplacingFile.h"
+#include "TextEncoding.h"
 
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,9 @@ namespace {
 
 // A byte list's line is continued once it is longer than this.
 constexpr std::size_t kHexLineLimit = 75;
+
+constexpr std::string_view kVersion4 = "REGEDIT4";
+constexpr std::string_view kVersion5 = "Windows Registry Editor Version 5.00";
 
 // Something the script cannot hold; ends the export with false.
 class Unwritable : public std::runtime_error
@@ -60,10 +64,66 @@ std::string childKey(const std::string &parent, const std::string &name)
     return parent.empty() ? name : parent + "\\" + name;
 }
 
+std::string keyName(const std::string &root, const std::string &path)
+{
+    return root + (path.empty() ? "" : "\\" + path);
+}
+
+// A ] inside would end the header early when the script is read.
 std::string headerLine(const std::string &root, const std::string &path)
 {
-    return "[" + root + (path.empty() ? "" : "\\" + onOneLine(path)) + "]";
+    if (path.find(']') != std::string::npos)
+        throw Unwritable("a key name holds a ], which a key line cannot");
+    return "[" + keyName(root, onOneLine(path)) + "]";
 }
+
+std::string characterText(char32_t c)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    return code;
+}
+
+// The text in the script's encoding.
+std::string encoded(const TextEncoding &encoding, const std::string &text)
+{
+    char32_t unmapped = 0;
+    std::optional<std::string> bytes = encoding.encode(text, &unmapped);
+    if (!bytes)
+        throw Unwritable("it holds the character " + characterText(unmapped) + ", which " + encoding.name()
+                         + " has no place for");
+    return std::move(*bytes);
+}
+
+// The script's lines, each with CR LF, into the file.
+class ScriptFile
+{
+public:
+    ScriptFile(const std::string &file, const TextEncoding &encoding)
+        : m_file(std::filesystem::path(std::u8string(file.begin(), file.end())))
+        , m_encoding(encoding)
+    {
+        if (m_encoding.isUtf16le())
+            write("\xFF\xFE");
+    }
+
+    void line(const std::string &text) { write(encoded(m_encoding, text + "\r\n")); }
+    void commit()
+    {
+        if (!m_file.commit())
+            throw Unwritable(m_file.error());
+    }
+
+private:
+    void write(std::string_view bytes)
+    {
+        if (!m_file.write(bytes))
+            throw Unwritable(m_file.error());
+    }
+
+    ReplacingFile m_file;
+    TextEncoding m_encoding;
+};
 
 // Each backslash doubled, then a backslash before each quotation mark.
 std::string escaped(const std::string &text)
@@ -87,14 +147,6 @@ std::string namePart(const std::string &name)
 bool quotable(const std::string &text)
 {
     return text.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
-}
-
-std::size_t characterCount(const std::string &utf8)
-{
-    std::size_t count = 0;
-    for (const char c : utf8)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
 }
 
 std::string dwordData(std::int32_t value)
@@ -126,10 +178,11 @@ std::string hexEntry(std::string line, const ByteArray &bytes)
     return entry + line;
 }
 
-ByteArray terminatedBytes(const std::string &text)
+// In UTF-16LE the terminator takes two bytes.
+ByteArray terminatedBytes(const std::string &text, std::size_t terminatorBytes)
 {
     ByteArray bytes(text.begin(), text.end());
-    bytes.push_back(0);
+    bytes.resize(bytes.size() + terminatorBytes, 0);
     return bytes;
 }
 
@@ -146,47 +199,63 @@ const T &required(const VariantValue &value)
 
 bool cRegistry::ExportToRegFile(const std::string &sFile)
 {
+    return exportRegScript(sFile, RegScriptFormat()).ok;
+}
+
+ExportResult cRegistry::exportRegScript(const std::string &sFile, const RegScriptFormat &format)
+{
     const std::string sectionKey = m_sectionKey;
     const std::string valueKey = m_valueKey;
     const VariantValue byDefault = std::exchange(m_default, VariantValue());
-    bool written = false;
+    ExportResult result;
     try {
-        written = writeRegFile(sFile);
-    } catch (const std::exception &) {
-        // whatever failed, the answer is false, as for a file that cannot be written
+        writeRegFile(sFile, format);
+        result.ok = true;
+    } catch (const std::exception &error) {
+        result.message = error.what();
     }
     m_sectionKey = sectionKey;
     m_valueKey = valueKey;
     m_default = byDefault;
-    return written;
+    return result;
 }
 
-bool cRegistry::writeRegFile(const std::string &file)
+void cRegistry::writeRegFile(const std::string &file, const RegScriptFormat &format)
 {
+    const std::optional<TextEncoding> ansi = TextEncoding::codePage(format.codePage);
+    if (!ansi)
+        throw Unwritable("code page " + std::to_string(format.codePage) + " is not one of "
+                         + TextEncoding::codePageNumbers());
+    if (m_api.keepsFile(file))
+        throw Unwritable(file + " is the registry store itself");
+    const TextEncoding encoding = format.unicode ? TextEncoding::utf16le() : *ansi;
     const std::string root = rootName(m_classKey);
     const std::vector<std::string> keys = keysBreadthFirst();
-    std::ofstream out(systemText(file), std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    const auto writeLine = [&](const std::string &line) { out << systemText(line) << "\r\n"; };
-    writeLine("REGEDIT4");
-    writeLine("");
-    writeLine(";fichier généré par " + programBaseName() + " le " + localDateTime());
-    writeLine("");
+    ScriptFile out(file, encoding);
+    out.line(std::string(format.unicode ? kVersion5 : kVersion4));
+    out.line("");
+    out.line(";fichier généré par " + programBaseName() + " le " + localDateTime());
+    out.line("");
     std::vector<std::string> names;
     std::int32_t count = 0;
-    for (const std::string &key : keys) {
-        m_sectionKey = key;
-        writeLine(headerLine(root, key));
-        EnumerateValues(names, count);
-        for (const std::string &name : names)
-            writeLine(FormatRegFileValue(name));
-        writeLine("");
-        if (!out)
-            return false;
+    std::string where;
+    try {
+        for (const std::string &key : keys) {
+            m_sectionKey = key;
+            where = "the key " + keyName(root, key);
+            out.line(headerLine(root, key));
+            EnumerateValues(names, count);
+            for (const std::string &name : names) {
+                where = (name.empty() ? "the unnamed value" : "the value \"" + name + "\"") + " of "
+                    + keyName(root, key);
+                out.line(FormatRegFileValue(name, encoding));
+            }
+            out.line("");
+        }
+    } catch (const Unwritable &error) {
+        throw Unwritable(where + ": " + error.what());
     }
-    out.close();
-    return !out.fail();
+    out.commit();
 }
 
 // The cursor's key first, then its subkeys, then theirs, and so on.
@@ -204,7 +273,7 @@ std::vector<std::string> cRegistry::keysBreadthFirst()
     return keys;
 }
 
-std::string cRegistry::FormatRegFileValue(const std::string &sValueName)
+std::string cRegistry::FormatRegFileValue(const std::string &sValueName, const TextEncoding &encoding)
 {
     m_valueKey = sValueName;
     const std::string name = namePart(sValueName);
@@ -213,7 +282,7 @@ std::string cRegistry::FormatRegFileValue(const std::string &sValueName)
     case RegSz:
     case RegExpandSz:
     case RegMultiSz:
-        return textEntry(name, required<std::string>(value));
+        return textEntry(name, required<std::string>(value), encoding);
     case RegDword:
     case RegDwordBigEndian:
         return name + dwordData(required<std::int32_t>(value));
@@ -223,13 +292,14 @@ std::string cRegistry::FormatRegFileValue(const std::string &sValueName)
 }
 
 // A text that a quoted string would not carry back whole goes as the bytes
-// of its type, with the terminator: a list of texts always, another text
-// when it holds a zero character or a line break.
-std::string cRegistry::textEntry(const std::string &namePart, const std::string &text) const
+// of its type in the script's encoding, with the terminator: a list of
+// texts always, another text when it holds a zero character or a line break.
+std::string cRegistry::textEntry(const std::string &namePart, const std::string &text,
+                                 const TextEncoding &encoding) const
 {
     if (m_valueType == RegMultiSz)
-        return hexEntry(namePart + "hex(7):", terminatedBytes(systemText(text)));
+        return hexEntry(namePart + "hex(7):", terminatedBytes(encoded(encoding, text), encoding.isUtf16le() ? 2 : 1));
     if (!quotable(text))
-        return hexEntry(namePart + "hex(1):", terminatedBytes(systemText(text)));
+        return hexEntry(namePart + "hex(1):", terminatedBytes(encoded(encoding, text), encoding.isUtf16le() ? 2 : 1));
     return namePart + "\"" + escaped(text) + "\"";
 }

@@ -30,14 +30,14 @@ Outcome refused(int status, const QString &message)
     return {status, {}, u"renvolia-reg: "_s + message + u'\n'};
 }
 
-Outcome run(RegistryApi &api, const QStringList &args)
+Outcome run(RegistryApi &api, const QStringList &args, bool terminal = false)
 {
     std::vector<std::string> arguments;
     for (const QString &arg : args)
         arguments.push_back(arg.toStdString());
     std::ostringstream out;
     std::ostringstream err;
-    const int status = runRegCommand(arguments, api, out, err);
+    const int status = runRegCommand(arguments, api, out, err, terminal);
     return {status, QString::fromStdString(out.str()), QString::fromStdString(err.str())};
 }
 
@@ -92,6 +92,9 @@ private slots:
     void help_data();
     void help();
     void exportThenImport();
+    void scriptsFromWindows_data();
+    void scriptsFromWindows();
+    void terminalSeesControlsEscaped();
     void program();
 };
 
@@ -100,6 +103,8 @@ void TestRegCommand::initTestCase()
     QFile script(m_files.filePath(u"bad.reg"_s));
     QVERIFY(script.open(QIODevice::WriteOnly));
     script.write("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Fresh]\r\n\"v\"=dword:xyz\r\n");
+    QFile huge(m_files.filePath(u"huge.reg"_s));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64{256} << 20) + 1)); // sparse: no disk taken
 }
 
 // Under kKey: subkeys Alpha and Beta\Gamma (with a value) and values of every
@@ -257,9 +262,16 @@ void TestRegCommand::badInput_data()
     row("deleting a key with subkeys", {u"delete-key"_s, kKey}, 1, u"cannot delete "_s + kKey + u": it has subkeys"_s);
     row("exporting a missing key", {u"export"_s, fresh, nowhere}, 1, u"cannot open "_s + fresh + u": not found"_s);
     row("exporting into a missing folder", {u"export"_s, kKey, nowhere}, 1,
-        u"cannot export "_s + kKey + u" to "_s + nowhere);
+        u"cannot export "_s + kKey + u" to "_s + nowhere + u": No such file or directory"_s);
+    row("a code page of more than one byte a character", {u"export"_s, u"--codepage"_s, u"932"_s, kKey, nowhere}, 2,
+        u"bad code page \"932\": expected one of 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258"_s);
+    row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
+        u"wrong argument count: import takes [--codepage N] FILE"_s);
     row("importing a missing file", {u"import"_s, nowhere}, 1,
         u"cannot import "_s + nowhere + u": cannot read the file"_s);
+    const QString huge = m_files.filePath(u"huge.reg"_s);
+    row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
+        u"cannot import "_s + huge + u": the file is larger than 256 MiB, too large for a registry script"_s);
     row("importing a malformed script, nothing of it kept", {u"import"_s, bad}, 1,
         u"cannot import "_s + bad + u", line 3: expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
 }
@@ -284,7 +296,7 @@ void TestRegCommand::unreadableStore()
     garbage.close();
     SqliteRegistry api(file.toStdString());
     QCOMPARE(run(api, {u"list"_s, kKey}),
-             refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read"_s));
+             refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read (file is not a database)"_s));
 }
 
 void TestRegCommand::help_data()
@@ -311,6 +323,74 @@ void TestRegCommand::exportThenImport()
     QCOMPARE(run(copy.api, {u"import"_s, script}), done());
     QCOMPARE(run(copy.api, {u"list"_s, kKey}), done(u"Beta\\\n"_s));
     QCOMPARE(run(copy.api, {u"list"_s, kKey + u"\\Beta\\Gamma"_s}), done(u"Port\tREG_DWORD\t1016\n"_s));
+}
+
+void TestRegCommand::scriptsFromWindows_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("unmapped"); // the character Windows-1252 has not
+
+    const QString utf16 = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n"
+                          "\"Clé\"=\"crème ☎\"\r\n"_s;
+    QTest::addRow("REGEDIT4 in Windows-1252")
+        << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba << QStringList()
+        << QString() << u"crème €"_s << QString();
+    QTest::addRow("REGEDIT4 in Windows-1250, --codepage 1250")
+        << "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba
+        << QStringList{u"--codepage"_s, u"1250"_s} << QString() << u"crčme €"_s << u"U+010D"_s;
+    QTest::addRow("version 5.00 in UTF-16LE")
+        << "\xFF\xFE"_ba + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2) << QStringList()
+        << QString() << u"crème ☎"_s << u"U+260E"_s;
+    QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build")
+        << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n"_ba
+        << QStringList()
+        << u"read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as code page 1252"_s << u"crème €"_s
+        << QString();
+}
+
+// Found by the accented name; what Windows-1252 cannot hold goes out only
+// with --unicode, and comes back the same.
+void TestRegCommand::scriptsFromWindows()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QStringList, options);
+    QFETCH(QString, note);
+    QFETCH(QString, text);
+    QFETCH(QString, unmapped);
+
+    const QString file = m_store->filePath(u"windows.reg"_s);
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::WriteOnly) && written.write(script) == script.size());
+    written.close();
+    const QString key = uR"(HKCU\Software\Enc)"_s;
+    const QString cleName = u"clÉ"_s;
+    QCOMPARE(reg(QStringList{u"import"_s} + options + QStringList{file}),
+             (Outcome{0, {}, note.isEmpty() ? QString() : u"renvolia-reg: "_s + file + u": "_s + note + u'\n'}));
+    QCOMPARE(reg({u"get"_s, key, cleName}), done(text + u'\n'));
+
+    const QString again = m_store->filePath(u"again.reg"_s);
+    QCOMPARE(reg({u"export"_s, key, again}),
+             unmapped.isEmpty() ? done()
+                                : refused(1, u"cannot export "_s + key + u" to "_s + again
+                                                 + u": the value \"Clé\" of HKEY_CURRENT_USER\\Software\\Enc: it holds "
+                                                   "the character "_s + unmapped + u", which code page 1252 has no place for"_s));
+    QCOMPARE(reg({u"export"_s, u"--unicode"_s, key, again}), done());
+    QVERIFY(fileContents(again).startsWith("\xFF\xFEW\0i\0n\0"));
+    ScratchStore copy;
+    QCOMPARE(run(copy.api, {u"import"_s, again}), done());
+    QCOMPARE(run(copy.api, {u"get"_s, key, cleName}), done(text + u'\n'));
+}
+
+void TestRegCommand::terminalSeesControlsEscaped()
+{
+    m_store->put(CurrentUser, kPath + "\\Esc", "a\x1b[2Jb", RegSz, QByteArrayLiteral("c\x1b]0;x\x07\xC2\x9B\0"));
+    const QString key = kKey + u"\\Esc"_s;
+    QCOMPARE(run(m_store->api, {u"list"_s, key}, true), done(u"a\\x1b[2Jb\tREG_SZ\tc\\x1b]0;x\\x07\\x9b\n"_s));
+    QCOMPARE(run(m_store->api, {u"get"_s, key, u"a\x1b[2Jb"_s}, true), done(u"c\\x1b]0;x\\x07\\x9b\n"_s));
+    QCOMPARE(reg({u"get"_s, key, u"a\x1b[2Jb"_s}), done(u"c\x1b]0;x\x07\u009b\n"_s));
 }
 
 // The installed program over the store file $RENVOLIA_REGISTRY names.

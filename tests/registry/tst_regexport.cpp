@@ -32,7 +32,7 @@ QByteArray hexRun(int first, int last)
 // The whole file the export writes for `body`, stamped with `at`.
 QByteArray fileAt(const QDateTime &at, const QByteArray &body)
 {
-    return "REGEDIT4\r\n\r\n;fichier g\xC3\xA9n\xC3\xA9r\xC3\xA9 par tst_regexport le "
+    return "REGEDIT4\r\n\r\n;fichier g\xE9n\xE9r\xE9 par tst_regexport le "
         + at.toString(u"yyyy-MM-dd hh:mm:ss"_s).toUtf8() + "\r\n\r\n" + body;
 }
 
@@ -172,8 +172,14 @@ void TestRegExport::failure_givesFalseAndRestoresTheCursor_data()
     QTest::addRow("root without a name") << 0 << u"export.reg"_s << "k"_ba << "v"_ba;
     QTest::addRow("value name with a line break") << int(CurrentUser) << u"export.reg"_s << "k"_ba << "two\nlines"_ba;
     QTest::addRow("key name with a line break") << int(CurrentUser) << u"export.reg"_s << "two\r\nlines"_ba << "v"_ba;
+    QTest::addRow("key name with a ]") << int(CurrentUser) << u"export.reg"_s << "a]b"_ba << "v"_ba;
+    QTest::addRow("a character Windows-1252 has not") << int(CurrentUser) << u"export.reg"_s << "k"_ba
+                                                       << "\xE2\x98\x8E"_ba;
+    QTest::addRow("the store itself") << int(CurrentUser) << u"registry.sqlite"_s << "k"_ba << "v"_ba;
+    QTest::addRow("a link to the store's write-ahead log") << int(CurrentUser) << u"link.reg"_s << "k"_ba << "v"_ba;
 }
 
+// Neither the file there before nor the store is touched, and nothing is left beside them.
 void TestRegExport::failure_givesFalseAndRestoresTheCursor()
 {
     QFETCH(int, root);
@@ -182,7 +188,14 @@ void TestRegExport::failure_givesFalseAndRestoresTheCursor()
     QFETCH(QByteArray, valueName);
 
     ScratchRegistry store(root, kTree);
-    store.put(CurrentUser, kTree + "\\" + stdString(keyName), stdString(valueName), RegSz, textBytes("x"));
+    const std::string key = kTree + "\\" + stdString(keyName);
+    store.put(CurrentUser, key, stdString(valueName), RegSz, textBytes("x"));
+    QFile old(store.filePath(u"export.reg"_s));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    QVERIFY(QFile::link(store.filePath(u"registry.sqlite-wal"_s), store.filePath(u"link.reg"_s)));
+    const QStringList files = QDir(store.folder.path()).entryList(QDir::Files | QDir::System);
+    const QByteArray before = fileContents(store.filePath(file));
     store.reg.setValueKey("Port");
     const VariantValue byDefault = std::int32_t(2);
     store.reg.setDefault(byDefault);
@@ -190,6 +203,9 @@ void TestRegExport::failure_givesFalseAndRestoresTheCursor()
     QCOMPARE(store.reg.SectionKey(), kTree);
     QCOMPARE(store.reg.ValueKey(), std::string("Port"));
     QCOMPARE(store.reg.Default(), byDefault);
+    QCOMPARE(fileContents(store.filePath(file)), before);
+    QCOMPARE(QDir(store.folder.path()).entryList(QDir::Files | QDir::System), files);
+    QCOMPARE(store.raw(CurrentUser, key, stdString(valueName)).second, textBytes("x"));
 }
 
 // Imported into another store and exported again, the script comes out the
@@ -226,7 +242,7 @@ void TestRegExport::roundTrip_keepsKeysAndValues()
         {trip, "quad word", 11, hex("0100000000000080"), false},
         {trip, "empty binary", RegBinary, QByteArray(), false},
         {trip + "\\Cl\xC3\xA9 accentu\xC3\xA9" "e", "cr\xC3\xA8me", RegSz, textBytes("br\xC3\xBBl\xC3\xA9" "e"), true},
-        {trip + "\\with ] bracket\\-dash", "", RegSz, textBytes("deep"), true},
+        {trip + "\\with [ bracket\\-dash", "", RegSz, textBytes("deep"), true},
         {trip + "\\semi;colon=equals \"quoted\"", "v", RegDword, hex("ffffffff"), true},
         {trip + "\\ spaced ", "v", RegSz, textBytes(" spaced "), true},
     };

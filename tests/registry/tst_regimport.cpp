@@ -15,6 +15,19 @@ QByteArray script(const QByteArray &entry)
 // The start of the scripts refused: a key that is fine, and must not be kept.
 const QByteArray kGood = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Good]\r\n";
 
+const QByteArray kVersion5 = "Windows Registry Editor Version 5.00\r\n";
+
+// A version 5.00 script as today's registry editors write it.
+QByteArray utf16Script(const QString &text)
+{
+    return "\xFF\xFE"_ba + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
+
+QByteArray utf16Bytes(const QString &text)
+{
+    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2).toHex(',');
+}
+
 } // namespace
 
 class TestRegImport : public QObject
@@ -25,6 +38,8 @@ private slots:
     void storesEachForm();
     void refusesMalformed_data();
     void refusesMalformed();
+    void deletes_allOrNothing_data();
+    void deletes_allOrNothing();
 };
 
 void TestRegImport::storesEachForm_data()
@@ -61,6 +76,28 @@ void TestRegImport::storesEachForm_data()
     QTest::addRow("key without values") << QByteArray("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\.rnv\\Empty]\r\n")
                                         << int(ClassesRoot) << QByteArray(".rnv\\Empty") << QByteArray() << qint64(-1)
                                         << QByteArray();
+    const QByteArray accented = "Software\\Cl\xC3\xA9";
+    const auto across = [&](const char *rowName, const QByteArray &script, qint64 type, const QByteArray &data) {
+        QTest::addRow("%s", rowName) << script << int(CurrentUser) << accented << "cr\xC3\xA8me"_ba << type << data;
+    };
+    across("REGEDIT4 in Windows-1252, read as UTF-8",
+           "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Cl\xE9]\r\n\"cr\xE8me\"=\"\x80 br\xFBl\xE9\"\r\n", RegSz,
+           QByteArrayLiteral("\xE2\x82\xAC br\xC3\xBBl\xC3\xA9\0"));
+    across("REGEDIT4 hex(7) texts in Windows-1252",
+           "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Cl\xE9]\r\n\"cr\xE8me\"=hex(7):e9,00,00\r\n", RegMultiSz,
+           QByteArrayLiteral("\xC3\xA9\0\0"));
+    across("REGEDIT4 in UTF-8, as earlier Linux builds wrote it",
+           "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\r\n\"cr\xC3\xA8me\"=hex(1):c3,a9,00\r\n", RegSz,
+           QByteArrayLiteral("\xC3\xA9\0"));
+    across("version 5.00 in UTF-16LE, hex(2) in UTF-16LE",
+           utf16Script(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Clé]\r\n"
+                       "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16Bytes(u"%A%☎\0"_s)) + u"\r\n"_s),
+           RegExpandSz, QByteArrayLiteral("%A%\xE2\x98\x8E\0"));
+    across("version 5.00 in UTF-8, hex(b) a quad word",
+           kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(b):01,00,00,00,00,00,00,80\n", 11,
+           hex("0100000000000080"));
+    across("version 5.00, hex(0) no type", kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(0):\n",
+           RegNone, QByteArray());
 }
 
 void TestRegImport::storesEachForm()
@@ -91,8 +128,8 @@ void TestRegImport::refusesMalformed_data()
     };
     const QByteArray digits = "expected 1 to 8 hexadecimal digits, found ";
     const QByteArray byte = "expected a byte in hexadecimal, found ";
-    QTest::addRow("other first line") << "Windows Registry Editor Version 5.00"_ba + kGood.mid(8) << 1
-                                      << "the first line is not REGEDIT4"_ba;
+    QTest::addRow("other first line") << "REGEDIT5"_ba + kGood.mid(8) << 1
+                                      << "the first line is neither REGEDIT4 nor Windows Registry Editor Version 5.00"_ba;
     QTest::addRow("value before any key") << "REGEDIT4\r\n\"v\"=\"x\"\r\n"_ba << 2
                                           << "a value comes before the first [key]"_ba;
     fourth("root not supported", "[HKEY_CURRENT_CONFIG\\x]",
@@ -100,7 +137,11 @@ void TestRegImport::refusesMalformed_data()
            "HKEY_LOCAL_MACHINE or HKEY_USERS");
     fourth("key without ]", "[HKEY_CURRENT_USER\\x", "a key line ends with ]");
     fourth("empty key name", "[HKEY_CURRENT_USER\\a\\\\b]", "a key name in the path is empty");
-    fourth("key deletion", "[-HKEY_CURRENT_USER\\x]", "deleting keys ([-...]) is not supported");
+    fourth("a ] inside the key line", "[HKEY_CURRENT_USER\\C]x]", "a key line holds a single ], at its end");
+    fourth("a lone carriage return in the key line", "[HKEY_CURRENT_USER\\a\rb]",
+           "a carriage return stands alone inside the line");
+    QTest::addRow("a value after a key deletion") << kGood + "[-HKEY_CURRENT_USER\\x]\r\n\"v\"=\"x\"\r\n" << 4
+                                                  << "a value follows a [-key] line, which deletes the key"_ba;
     fourth("name without quotation marks", "v=\"x\"", "expected [key], \"name\"=, @= or a ; comment");
     fourth("no = after the name", "\"v\" \"x\"", "expected = after the value's name");
     fourth("closing quotation mark missing", "\"v\"=\"x", "the closing quotation mark is missing");
@@ -108,19 +149,28 @@ void TestRegImport::refusesMalformed_data()
            R"(a backslash in quotation marks is written \\, and a quotation mark \")");
     fourth("text after the closing quotation mark", "\"v\"=\"x\" y",
            "nothing may follow the closing quotation mark");
-    fourth("value deletion", "\"v\"=-", "deleting values (=-) is not supported");
-    fourth("unknown data", "\"v\"=str:x", "expected \"text\", dword:, hex: or hex(type): after =");
+    fourth("unknown data", "\"v\"=str:x", "expected \"text\", dword:, hex:, hex(type): or - after =");
     fourth("dword of nine digits", "\"v\"=dword:000000001", digits + "\"000000001\"");
     fourth("dword written as 0x", "\"v\"=dword:0x10", digits + "\"0x10\"");
-    fourth("type not closed", "\"v\"=hex(7:00", digits + "\"7:00\"");
+    fourth("type not closed", "\"v\"=hex(7:00", "hex( is closed by ):");
+    fourth("type and bytes cut short", "\"v\"=hex(7", "hex( is closed by ):");
+    fourth("type of four digits cut short", "\"v\"=hex(0001", "hex( is closed by ):");
     fourth("not a byte", "\"v\"=hex:01,g2", byte + "\"g2\"");
     fourth("comma after the last byte", "\"v\"=hex:01,", byte + "\"\"");
     QTest::addRow("not a byte on a continuation line, its own line given")
         << kGood + "\"v\"=\"x\"\r\n\"w\"=hex:01,\\\r\n  02,zz\r\n" << 5 << byte + "\"zz\"";
     QTest::addRow("bytes going on past the end") << kGood + "\"v\"=\"x\"\r\n\"w\"=hex:01,\\" << 4
                                                  << "the list of bytes goes on past the end of the script"_ba;
-    fourth("key name the registry refuses", "[HKEY_CURRENT_USER\\" + QByteArray(300, 'k') + "]",
-           "cannot create the key: invalid name or parameter");
+    fourth("a key name of 256 characters", "[HKEY_CURRENT_USER\\" + QByteArray(256, 'k') + "]",
+           "a key name in the path is longer than 255 characters");
+    fourth("a value name of 16,384 characters", "\"" + QByteArray(16384, 'v') + "\"=\"x\"",
+           "the value's name is longer than 16,383 characters");
+    fourth("a byte Windows-1252 has no character for", "\"\x81\"=\"x\"", "the line is not valid code page 1252");
+    QTest::addRow("a text of hex(1) that is no UTF-16LE in version 5.00")
+        << kVersion5 + kGood.mid(10) + "\"v\"=\"x\"\r\n\"w\"=hex(1):41,00,00\r\n" << 4
+        << "the bytes of the text are not valid UTF-16LE"_ba;
+    QTest::addRow("UTF-16LE cut in the middle of a character") << utf16Script(QString::fromLatin1(kVersion5)) + "A" << 2
+                                                               << "the line is not valid UTF-16LE"_ba;
 }
 
 void TestRegImport::refusesMalformed()
@@ -135,6 +185,44 @@ void TestRegImport::refusesMalformed()
     QCOMPARE(result.line, line);
     QCOMPARE(QByteArray::fromStdString(result.message), message);
     QVERIFY(!store.keyExists(CurrentUser, "Software\\Good"));
+}
+
+void TestRegImport::deletes_allOrNothing_data()
+{
+    QTest::addColumn<QByteArray>("lastLine");
+    QTest::addColumn<int>("refusedLine"); // 0: the script is written
+
+    QTest::addRow("written whole") << QByteArray() << 0;
+    QTest::addRow("a root refused on the last line, nothing kept") << "[-HKEY_USERS]"_ba << 8;
+}
+
+// Software\Keep holds "old" and "other" and a subkey Sub\Deep; HKEY_USERS a key.
+void TestRegImport::deletes_allOrNothing()
+{
+    QFETCH(QByteArray, lastLine);
+    QFETCH(int, refusedLine);
+
+    ScratchStore store;
+    store.put(CurrentUser, "Software\\Keep", "old", RegSz, "1\0"_ba);
+    store.put(CurrentUser, "Software\\Keep", "other", RegSz, "2\0"_ba);
+    store.put(CurrentUser, "Software\\Keep\\Sub\\Deep", "v", RegDword, hex("01000000"));
+    store.put(Users, ".Default", "v", RegDword, hex("01000000"));
+    const QByteArray script = kVersion5 + "[-HKEY_CURRENT_USER\\Software\\Keep\\Sub]\r\n"
+                                          "[-HKEY_CURRENT_USER\\Software\\Absent]\r\n"
+                                          "[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"old\"=-\r\n\"absent\"=-\r\n"
+                                          "\"new\"=\"3\"\r\n"
+        + lastLine;
+    const ImportResult result = importRegScript(store.api, stdString(script));
+    QCOMPARE(result.ok, refusedLine == 0);
+    QCOMPARE(result.line, refusedLine);
+    if (refusedLine > 0)
+        QCOMPARE(result.message, std::string("cannot delete the key: access refused"));
+    const bool written = refusedLine == 0;
+    QCOMPARE(store.keyExists(CurrentUser, "Software\\Keep\\Sub\\Deep"), !written);
+    QCOMPARE(store.raw(CurrentUser, "Software\\Keep", "old").first, written ? -1 : qint64(RegSz));
+    QCOMPARE(store.raw(CurrentUser, "Software\\Keep", "new").first, written ? qint64(RegSz) : -1);
+    QCOMPARE(store.raw(CurrentUser, "Software\\Keep", "other").second, "2\0"_ba);
+    QVERIFY(store.keyExists(Users, ".Default"));
 }
 
 QTEST_GUILESS_MAIN(TestRegImport)

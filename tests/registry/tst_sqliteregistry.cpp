@@ -199,6 +199,8 @@ private slots:
     void bufferSizes();
     void keyPaths_data();
     void keyPaths();
+    void valueNamesAndTexts_data();
+    void valueNamesAndTexts();
     void nullArguments();
     void accessChecked_data();
     void accessChecked();
@@ -462,6 +464,8 @@ void TestSqliteRegistry::keyPaths_data()
     QTest::addRow("doubled separator") << "Kelvo\\\\App"_ba << QByteArray() << refused << refused;
     QTest::addRow("two trailing separators") << "Kelvo\\App\\\\"_ba << QByteArray() << refused << refused;
     QTest::addRow("a separator alone") << "\\"_ba << QByteArray() << refused << refused;
+    QTest::addRow("2,000 bytes that are no UTF-8") << QByteArray(2000, '\x80') << QByteArray() << refused << refused;
+    QTest::addRow("a Latin-1 byte") << "Cl\xE9"_ba << QByteArray() << refused << refused;
 }
 
 // Kelvo\App exists already. Names are looked up without regard to case; a
@@ -489,6 +493,39 @@ void TestSqliteRegistry::keyPaths()
     QCOMPARE(m_api->deleteKey(CurrentUser, text(path)), found);
     if (found == Success)
         QCOMPARE(m_api->openKey(CurrentUser, text(subKey), QueryValue, &opened), FileNotFound);
+}
+
+void TestSqliteRegistry::valueNamesAndTexts_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<quint32>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<Result>("written");
+
+    QTest::addRow("a name of 16,383 characters") << QByteArray(16383, 'v') << quint32{RegSz} << "x"_ba << Result{Success};
+    QTest::addRow("a name of 16,384 characters") << QByteArray(16384, 'v') << quint32{RegSz} << "x"_ba
+                                                 << Result{InvalidParameter};
+    QTest::addRow("16,383 two-byte characters") << "é"_ba.repeated(16383) << quint32{RegSz} << "x"_ba << Result{Success};
+    QTest::addRow("a name that is no UTF-8") << "Cl\xE9"_ba << quint32{RegSz} << "x"_ba << Result{InvalidParameter};
+    QTest::addRow("a text that is no UTF-8") << "v"_ba << quint32{RegExpandSz} << "caf\xE9"_ba << Result{InvalidParameter};
+    QTest::addRow("a list of texts that is no UTF-8") << "v"_ba << quint32{RegMultiSz} << "\xE9\0"_ba
+                                                      << Result{InvalidParameter};
+    QTest::addRow("bytes need not be UTF-8") << "v"_ba << quint32{RegBinary} << "\xE9"_ba << Result{Success};
+}
+
+// A refused name or text leaves nothing behind.
+void TestSqliteRegistry::valueNamesAndTexts()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(quint32, type);
+    QFETCH(QByteArray, data);
+    QFETCH(Result, written);
+
+    const Key key = createUnderTest("Names");
+    QCOMPARE(writeValue(*m_api, key, name, data, type), written);
+    const auto read = readValue(*m_api, key, name);
+    QCOMPARE(read.result == Success, written == Success);
+    QCOMPARE(read.data, written == Success ? data : QByteArray());
 }
 
 void TestSqliteRegistry::nullArguments()
@@ -718,6 +755,7 @@ void TestSqliteRegistry::unusableStore_data()
 
     QTest::addRow("below a regular file") << u"plain/registry.sqlite"_s << QByteArray() << false;
     QTest::addRow("a file that is no database") << u"registry.sqlite"_s << "just some text, long enough "_ba.repeated(20) << false;
+    QTest::addRow("a file of one byte") << u"registry.sqlite"_s << "x"_ba << false;
     QTest::addRow("a folder in its place") << u"folder"_s << QByteArray() << false;
     QTest::addRow("another program's database") << u"notes.sqlite"_s << QByteArray() << true;
 }
@@ -873,7 +911,11 @@ void TestSqliteRegistry::expandEnvironmentStrings_data()
                                                 << "/srv/kelvo/srv/kelvo\\bin"_ba;
     QTest::addRow("an unknown name stays") << "%RENVOLIA_TEST_NOWHERE%\\x"_ba << "%RENVOLIA_TEST_NOWHERE%\\x"_ba;
     QTest::addRow("names compared as written") << "%renvolia_test_home%"_ba << "%renvolia_test_home%"_ba;
-    QTest::addRow("a lone percent before a variable") << "50% of %RENVOLIA_TEST_HOME%"_ba << "50% of /srv/kelvo"_ba;
+    QTest::addRow("a lone percent pairs with the next, the variable's name stays")
+        << "50% of %RENVOLIA_TEST_HOME%"_ba << "50% of %RENVOLIA_TEST_HOME%"_ba;
+    QTest::addRow("scanning goes on after an unknown name") << "%RENVOLIA_TEST_NOWHERE%RENVOLIA_TEST_HOME%"_ba
+                                                            << "%RENVOLIA_TEST_NOWHERE%RENVOLIA_TEST_HOME%"_ba;
+    QTest::addRow("a lone percent after a variable") << "%RENVOLIA_TEST_HOME%50%"_ba << "/srv/kelvo50%"_ba;
     QTest::addRow("an empty name") << "%%"_ba << "%%"_ba;
     QTest::addRow("a variable set to nothing") << "a%RENVOLIA_TEST_EMPTY%b"_ba << "ab"_ba;
     QTest::addRow("empty source") << QByteArray() << QByteArray();
