@@ -282,6 +282,7 @@ void values(Sequence &run)
     run.read(values, "");
     run.write(values, repeated("n", 16383), RegSz, std::string("nom le plus long"));
     run.read(values, repeated("N", 16383));
+    run.write(values, repeated("n", 16384), RegSz, std::string("nom trop long"));
     run.write(values, "mot", RegDword, std::int16_t(-1));
     run.read(values, "mot");
     run.write(values, "gros-boutiste", RegDwordBigEndian, std::int32_t(258));
