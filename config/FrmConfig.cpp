@@ -246,7 +246,7 @@ void FrmConfig::launch()
         m_portDialog->reject();
     const OperationRequest request = LaunchSchedule::requestFor(txtNum->text(), chkAnnul->isChecked());
     hide();
-    FrmGenerique::launch(request, &PortSetting::current);
+    FrmGenerique::launch(request, &PortSetting::current, systemClock(), {}, PortSetting::currentLine());
     close();
 }
 
