@@ -88,8 +88,10 @@ CtlOperation::CtlOperation(const CtlArguments &arguments, QObject *parent)
     connect(&m_operation, &ForwardingOperation::attemptEnded, this, &CtlOperation::onAttemptEnded);
     connect(&m_operation, &ForwardingOperation::reportLine, this, &CtlOperation::onReportLine);
     connect(&m_operation, &ForwardingOperation::networkAnswer, this, &CtlOperation::onNetworkAnswer);
-    connect(&m_operation, &ForwardingOperation::diagnostic, this,
-            [](const QString &text) { printErr(u"renvoliactl: "_s + text); });
+    // The engine's own warning already puts it on stderr.
+    connect(&m_operation, &ForwardingOperation::diagnostic, this, [this](const QString &text) {
+        emitEvent({{u"event"_s, u"diagnostic"_s}, {u"text"_s, text}});
+    });
     connect(&m_operation, &ForwardingOperation::finished, this, &CtlOperation::onFinished);
 }
 

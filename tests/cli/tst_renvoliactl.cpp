@@ -127,8 +127,8 @@ void TestRenvoliactl::wholeRuns_onTheRealTimings()
     QStringList mobileEvents;
     for (const QString &line : mobile.out())
         mobileEvents << QJsonDocument::fromJson(line.toUtf8())[u"event"_s].toString();
-    QCOMPARE(mobileEvents, (QStringList{u"setup"_s, u"setup"_s, u"attempt"_s, u"result"_s, u"attempt"_s, u"result"_s,
-                                        u"query"_s, u"status"_s, u"end"_s}));
+    QCOMPARE(mobileEvents, (QStringList{u"setup"_s, u"setup"_s, u"attempt"_s, u"diagnostic"_s, u"result"_s,
+                                        u"attempt"_s, u"result"_s, u"query"_s, u"status"_s, u"end"_s}));
     const QByteArray registration = "AT+CCFC=2,3,\"0612345678\",129,,,,15\r";
     QCOMPARE(mobile.modem.receivedBytes(), "ATE0\rAT+CMEE=1\r" + registration + registration + "AT+CCFC=2,2\r");
     QProcess status;
