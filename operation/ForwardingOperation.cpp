@@ -162,8 +162,13 @@ bool ForwardingOperation::openPort()
 void ForwardingOperation::nextSetupStep()
 {
     const QStringList setup = m_dialogue->setupCommands();
-    if (m_setupStep >= setup.size()) {
+    if (m_setupStep >= setup.size() && m_running) {
         beginAttempt();
+        return;
+    }
+    if (m_setupStep >= setup.size()) { // cancelled while the modem was being readied
+        m_outcome = Outcome::NotAccepted;
+        finish();
         return;
     }
     listenTo(setup.at(m_setupStep++), Purpose::Setup, Phase::SettingUp);
