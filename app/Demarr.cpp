@@ -53,7 +53,8 @@ QWidget *Main(const QStringList &arguments)
     case CommandLine::Verdict::Configure:
         return showConfiguration();
     case CommandLine::Verdict::Operate:
-        return FrmGenerique::launch(command.request, &PortSetting::current);
+        return FrmGenerique::launch(command.request, &PortSetting::current, systemClock(), {},
+                                    PortSetting::currentLine());
     case CommandLine::Verdict::Invalid:
         qCWarning(lcStartup) << "command line not understood:" << text;
         explainCommandLine();

@@ -5,11 +5,14 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kLongestNumber = 40;
+constexpr int kShortestNoReplyTime = 5;
+constexpr int kLongestNoReplyTime = 30;
 
 std::optional<int> count(const QString &text, int lowest, int highest)
 {
@@ -59,8 +62,10 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
         return parsed.json = true;
     if (option == u"--quiet"_s || option == u"-q"_s)
         return parsed.quiet = true;
-    const bool takesValue = option.startsWith(u"--port"_s) || option.startsWith(u"--attempts"_s)
-        || option.startsWith(u"--deadline"_s) || option.startsWith(u"--tail"_s);
+    static const QStringList valueOptions{u"--port"_s,   u"--attempts"_s, u"--deadline"_s,     u"--tail"_s,
+                                          u"--line"_s,   u"--reason"_s,   u"--no-reply-time"_s};
+    const bool takesValue = std::any_of(valueOptions.begin(), valueOptions.end(),
+                                        [&option](const QString &name) { return option.startsWith(name); });
     if (!takesValue)
         return fail(error, u"unknown option: "_s + option);
     const std::optional<QString> value = reader.valueOf(option);
@@ -75,6 +80,15 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     }
     if (option == u"--deadline"_s && (parsed.deadline = parseDuration(*value)))
         return true;
+    if (option == u"--line"_s && (parsed.line = lineKindNamed(*value)))
+        return true;
+    if (option == u"--reason"_s) {
+        const std::optional<ForwardingReason> reason = reasonNamed(*value);
+        parsed.reason = reason.value_or(ForwardingReason::All);
+        return reason || fail(error, u"--reason takes all, busy, no-reply, not-reachable, all-conditional or every: "_s + *value);
+    }
+    if (option == u"--no-reply-time"_s && (parsed.noReplySeconds = count(*value, kShortestNoReplyTime, kLongestNoReplyTime)))
+        return true;
     if (option == u"--tail"_s) {
         const std::optional<int> lines = count(*value, 0, 1000000);
         parsed.tail = lines.value_or(0);
@@ -87,9 +101,9 @@ std::optional<CtlArguments::Command> commandNamed(const QString &word)
 {
     using C = CtlArguments::Command;
     static const QList<std::pair<QString, C>> commands{
-        {u"forward"_s, C::Forward}, {u"cancel"_s, C::Cancel},   {u"ports"_s, C::Ports},
-        {u"journal"_s, C::Journal}, {u"--help"_s, C::Help},     {u"-h"_s, C::Help},
-        {u"help"_s, C::Help},       {u"--version"_s, C::Version}};
+        {u"forward"_s, C::Forward}, {u"cancel"_s, C::Cancel},   {u"status"_s, C::Status},
+        {u"ports"_s, C::Ports},     {u"journal"_s, C::Journal}, {u"--help"_s, C::Help},
+        {u"-h"_s, C::Help},         {u"help"_s, C::Help},       {u"--version"_s, C::Version}};
     for (const auto &[name, command] : commands) {
         if (word == name)
             return command;
@@ -97,13 +111,15 @@ std::optional<CtlArguments::Command> commandNamed(const QString &word)
     return std::nullopt;
 }
 
-bool checkNumber(const QString &number, QString *error)
+// The ring time goes with a forwarding that covers unanswered calls.
+QString noReplyTimeProblem(const CtlArguments &parsed)
 {
-    if (!isDialNumber(number) || number != number.trimmed())
-        return fail(error, u"not a number to dial (ASCII digits with an optional leading \"+\"): "_s + number);
-    if (number.size() > kLongestNumber)
-        return fail(error, u"a number has at most %1 characters"_s.arg(kLongestNumber));
-    return true;
+    using R = ForwardingReason;
+    if (!parsed.noReplySeconds || (parsed.command == CtlArguments::Command::Forward
+                                   && (parsed.reason == R::NoReply || parsed.reason == R::AllConditional
+                                       || parsed.reason == R::Every)))
+        return {};
+    return u"--no-reply-time goes with forward and --reason no-reply, all-conditional or every"_s;
 }
 
 } // namespace
@@ -131,7 +147,8 @@ CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
                 return parsed;
         } else if (parsed.command == Command::Forward && parsed.number.isNull()) {
             parsed.number = argument;
-            if (!checkNumber(argument, error))
+            *error = forwardingNumberProblem(argument);
+            if (!error->isEmpty())
                 return parsed;
         } else {
             *error = u"unexpected argument: "_s + argument;
@@ -140,6 +157,8 @@ CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
     }
     if (parsed.command == Command::Forward && parsed.number.isNull())
         *error = u"forward needs the number to forward the calls to"_s;
+    else
+        *error = noReplyTimeProblem(parsed);
     return parsed;
 }
 
@@ -160,19 +179,29 @@ QString ctlUsage()
     return uR"(Usage :
   renvoliactl forward NUMÉRO   [options]   renvoie les appels vers NUMÉRO
   renvoliactl cancel           [options]   annule le renvoi des appels
+  renvoliactl status           [options]   ce que le réseau renvoie (modem mobile)
   renvoliactl ports            [--json]    les ports de cette machine
   renvoliactl journal          [--tail N]  les dernières lignes du journal
   renvoliactl --help | --version
 
 Options :
   --port N          le port série N (par défaut celui qu'a retenu Renvolia)
+  --line analog|mobile
+                    ligne téléphonique (codes *21*) ou modem mobile (AT+CCFC) ;
+                    par défaut celle qu'a retenue Renvolia
+  --reason MOTIF    quels appels : all (tous, par défaut), busy (occupé), no-reply
+                    (sans réponse), not-reachable (injoignable), all-conditional
+                    (les trois précédents), every (tous les renvois)
+  --no-reply-time S sonnerie de S secondes (5 à 30) avant le renvoi sans réponse
   --attempts N      au plus N tentatives, toutes les 10 s (30 par défaut ; 0 : sans limite)
   --deadline DURÉE  s'arrêter après DURÉE (90s, 10m, 2h), au premier des deux termes
   --json            un objet JSON par événement au lieu des lignes du rapport
   --quiet           rien sur la sortie standard, seul le code de sortie parle
 
-Codes de sortie : 0 renvoi ou annulation acceptés ; 1 non acceptés dans les
-tentatives ou le délai ; 2 ligne de commande erronée ; 3 port impossible à
-ouvrir ; 5 ligne perdue en cours de tentative ; 128+N arrêté par le signal N.
+Codes de sortie : 0 renvoi, annulation ou consultation acceptés ; 1 non
+acceptés dans les tentatives ou le délai ; 2 ligne de commande erronée ; 3 port
+impossible à ouvrir ; 4 impossible sur cette ligne (consultation sur une ligne
+analogique, code absent) ; 5 ligne perdue en cours de tentative ; 128+N arrêté
+par le signal N.
 )"_s;
 }

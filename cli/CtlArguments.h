@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ForwardingReason.h"
+#include "LineKind.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,11 +12,14 @@
 // What renvoliactl is asked to do, read from its arguments.
 struct CtlArguments
 {
-    enum class Command { Forward, Cancel, Ports, Journal, Help, Version };
+    enum class Command { Forward, Cancel, Status, Ports, Journal, Help, Version };
 
     Command command = Command::Help;
     QString number;                 // forward
     std::optional<int> port;        // --port; the saved port otherwise
+    std::optional<LineKind> line;   // --line; the saved line kind otherwise
+    ForwardingReason reason = ForwardingReason::All;
+    std::optional<int> noReplySeconds;
     int attempts = 30;              // --attempts; 0: until interrupted
     std::optional<std::chrono::seconds> deadline;
     bool json = false;

@@ -13,17 +13,31 @@ namespace {
 
 OperationRequest requestOf(const CtlArguments &arguments)
 {
+    OperationRequest request = OperationRequest::forwarding(arguments.number, arguments.reason);
     if (arguments.command == CtlArguments::Command::Cancel)
-        return OperationRequest::cancellation();
-    return OperationRequest::forwarding(arguments.number);
+        request = OperationRequest::cancellation(arguments.reason);
+    else if (arguments.command == CtlArguments::Command::Status)
+        request.kind = OperationRequest::Kind::Status;
+    request.noReplySeconds = arguments.noReplySeconds;
+    return request;
 }
 
 QString portOf(const CtlArguments &arguments)
 {
-    if (arguments.port)
-        return QString::number(*arguments.port);
     PortSetting::load();
-    return PortSetting::current();
+    return arguments.port ? QString::number(*arguments.port) : PortSetting::current();
+}
+
+LineKind lineOf(const CtlArguments &arguments)
+{
+    PortSetting::load();
+    return arguments.line.value_or(PortSetting::currentLine());
+}
+
+QString purposeName(ForwardingOperation::Purpose purpose)
+{
+    static const QStringList names{u"setup"_s, u"attempt"_s, u"query"_s, u"hangup"_s}; // in Purpose's order
+    return names.at(static_cast<int>(purpose));
 }
 
 QString outcomeName(ForwardingOperation::Outcome outcome)
@@ -53,19 +67,32 @@ CtlOperation::CtlOperation(const CtlArguments &arguments, QObject *parent)
     , m_arguments(arguments)
     , m_request(requestOf(arguments))
     , m_port(portOf(arguments))
+    , m_line(lineOf(arguments))
     , m_operation([this] { return m_request; }, [this] { return m_port; }, systemClock())
 {
     m_operation.setMaxAttempts(arguments.attempts);
+    m_operation.setDialogue(dialogueFor(m_line));
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &CtlOperation::onDeadline);
     connect(&m_operation, &ForwardingOperation::sent, this, &CtlOperation::onSent);
     connect(&m_operation, &ForwardingOperation::attemptEnded, this, &CtlOperation::onAttemptEnded);
     connect(&m_operation, &ForwardingOperation::reportLine, this, &CtlOperation::onReportLine);
+    connect(&m_operation, &ForwardingOperation::networkAnswer, this, &CtlOperation::onNetworkAnswer);
+    // The engine's own warning already puts it on stderr.
+    connect(&m_operation, &ForwardingOperation::diagnostic, this, [this](const QString &text) {
+        emitEvent({{u"event"_s, u"diagnostic"_s}, {u"text"_s, text}});
+    });
     connect(&m_operation, &ForwardingOperation::finished, this, &CtlOperation::onFinished);
 }
 
 void CtlOperation::start()
 {
+    QString problem;
+    if (dialogueFor(m_line)->attemptCommand(m_request, &problem).isEmpty()) {
+        printErr(u"renvoliactl: "_s + problem);
+        emit done(NotAvailable);
+        return;
+    }
     if (m_arguments.deadline)
         m_deadline.start(*m_arguments.deadline);
     m_operation.start();
@@ -86,17 +113,20 @@ void CtlOperation::onDeadline()
     m_operation.cancel();
 }
 
-void CtlOperation::onSent(const QByteArray &bytes)
+void CtlOperation::onSent(const QByteArray &bytes, ForwardingOperation::Purpose purpose)
 {
-    QJsonObject event{{u"sent"_s, QString::fromLatin1(bytes)}};
-    if (bytes.startsWith("ATD")) {
-        event.insert(u"event"_s, u"attempt"_s);
+    QJsonObject event{{u"event"_s, purposeName(purpose)}, {u"sent"_s, QString::fromLatin1(bytes)}};
+    if (purpose == ForwardingOperation::Purpose::Attempt) {
         event.insert(u"port"_s, m_port.toInt());
         event.insert(u"device"_s, m_operation.devicePath());
-    } else {
-        event.insert(u"event"_s, u"hangup"_s);
     }
     emitEvent(event);
+}
+
+void CtlOperation::onNetworkAnswer(const ForwardingStatus &status)
+{
+    emitEvent({{u"event"_s, u"status"_s}, {u"reason"_s, reasonName(m_request.reason)},
+               {u"active"_s, status.active}, {u"number"_s, status.number}});
 }
 
 void CtlOperation::onAttemptEnded(int attempt, bool accepted, const QString &line)

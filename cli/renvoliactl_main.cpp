@@ -49,6 +49,7 @@ int main(int argc, char *argv[])
         return journalCommand(arguments);
     case CtlArguments::Command::Forward:
     case CtlArguments::Command::Cancel:
+    case CtlArguments::Command::Status:
         break;
     }
     return runOperation(arguments);

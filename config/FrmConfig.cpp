@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -150,7 +151,35 @@ QWidget *FrmConfig::buildConfigurationTab()
     layout->addWidget(lblInfo);
     layout->addStretch();
     layout->addWidget(lblPort);
+    layout->addLayout(buildLineGroup(tab));
     return tab;
+}
+
+// The kind of line, saved at once like the port.
+QLayout *FrmConfig::buildLineGroup(QWidget *tab)
+{
+    lblLigne = label(u"lblLigne"_s, u"Type de ligne :"_s, tab);
+    optAnalogique = new QRadioButton(u"Ligne téléphonique (codes *21*)"_s, tab);
+    optAnalogique->setObjectName(u"optAnalogique"_s);
+    optMobile = new QRadioButton(u"Modem mobile (AT+CCFC)"_s, tab);
+    optMobile->setObjectName(u"optMobile"_s);
+    (PortSetting::currentLine() == LineKind::Mobile ? optMobile : optAnalogique)->setChecked(true);
+    connect(optAnalogique, &QRadioButton::clicked, this, [this] { optLigne_Click(LineKind::Analog); });
+    connect(optMobile, &QRadioButton::clicked, this, [this] { optLigne_Click(LineKind::Mobile); });
+
+    auto *group = new QVBoxLayout;
+    group->addWidget(lblLigne);
+    group->addWidget(optAnalogique);
+    group->addWidget(optMobile);
+    return group;
+}
+
+void FrmConfig::optLigne_Click(LineKind kind)
+{
+    PortSetting::setCurrentLine(kind);
+    if (!PortSetting::save())
+        showMessage(u"Le type de ligne n'a pas pu être enregistré pour les prochains démarrages."_s,
+                    QMessageBox::Warning);
 }
 
 void FrmConfig::buildMenu()
@@ -246,7 +275,7 @@ void FrmConfig::launch()
         m_portDialog->reject();
     const OperationRequest request = LaunchSchedule::requestFor(txtNum->text(), chkAnnul->isChecked());
     hide();
-    FrmGenerique::launch(request, &PortSetting::current);
+    FrmGenerique::launch(request, &PortSetting::current, systemClock(), {}, PortSetting::currentLine());
     close();
 }
 

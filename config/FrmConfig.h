@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "HelpFiles.h"
+#include "LineKind.h"
 #include "RegistryApi.h"
 
 #include <QMainWindow>
@@ -16,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QRadioButton;
 class QTabWidget;
 class FrmAbout;
 class FrmPort;
@@ -34,6 +36,7 @@ public:
 private:
     QWidget *buildParametersTab();
     QWidget *buildConfigurationTab();
+    QLayout *buildLineGroup(QWidget *tab);
     void buildMenu();
     void setTabOrder();
     void centreOnScreen();
@@ -53,6 +56,7 @@ private:
     void tabConfig_Click(int index);
     void listModems();
     void cmdChoix_Click();
+    void optLigne_Click(LineKind kind);
 
     const Clock &m_clock;
     registry::RegistryApi &m_registry;
@@ -70,6 +74,9 @@ private:
     QPushButton *cmdPort = nullptr;
     QLabel *lblInfo = nullptr;
     QLabel *lblPort = nullptr;
+    QLabel *lblLigne = nullptr;
+    QRadioButton *optAnalogique = nullptr;
+    QRadioButton *optMobile = nullptr;
     QMenu *mnuPrin = nullptr;
     QPointer<FrmPort> m_portDialog;
     QPointer<FrmAbout> m_aboutBox;

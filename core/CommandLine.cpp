@@ -27,6 +27,15 @@ bool isDialNumber(const QString &text)
     return dialNumber.match(text).hasMatch();
 }
 
+QString forwardingNumberProblem(const QString &number)
+{
+    if (!isDialNumber(number) || number != number.trimmed())
+        return u"not a number to dial (ASCII digits with an optional leading \"+\"): "_s + number;
+    if (number.size() > kLongestNumber)
+        return u"a number has at most %1 characters"_s.arg(kLongestNumber);
+    return {};
+}
+
 QString invalidCommandLineMessage()
 {
     return QStringList{u"Ligne de commande non valide."_s,

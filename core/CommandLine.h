@@ -24,5 +24,10 @@ struct CommandLine
 // digits, separators and exponents fail it.
 bool isDialNumber(const QString &text);
 
+constexpr int kLongestNumber = 40;
+// Why calls cannot be forwarded to this number, empty when they can: at most
+// 40 ASCII digits with an optional leading "+", without blanks.
+QString forwardingNumberProblem(const QString &number);
+
 // "Ligne de commande non valide." and the syntax, lines joined by CR LF.
 QString invalidCommandLineMessage();

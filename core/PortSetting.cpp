@@ -2,9 +2,11 @@
 
 #include "UserFolders.h"
 
-#include <QSettings>
+#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcSettings, "renvolia.settings", QtInfoMsg)
 
 namespace PortSetting {
 namespace {
@@ -15,6 +17,29 @@ QString &gsPort()
     return port;
 }
 
+LineKind &currentLineKind()
+{
+    static LineKind kind = LineKind::Analog;
+    return kind;
+}
+
+QString entryKey(const QString &key)
+{
+    return kSection + u'/' + key;
+}
+
+LineKind storedLine(const QSettings &store)
+{
+    const QString name = store.value(entryKey(kLineKey)).toString();
+    const std::optional<LineKind> kind = lineKindNamed(name);
+    if (!kind && !name.isEmpty())
+        qCWarning(lcSettings).noquote() << "line kind" << name << "in" << store.fileName()
+                                        << "is neither analog nor mobile; taking analog";
+    return kind.value_or(LineKind::Analog);
+}
+
+} // namespace
+
 QSettings::Format storeFormat()
 {
 #ifdef Q_OS_WIN
@@ -24,13 +49,6 @@ QSettings::Format storeFormat()
 #endif
 }
 
-QString entryKey()
-{
-    return kSection + u'/' + kKey;
-}
-
-} // namespace
-
 QString current()
 {
     return gsPort();
@@ -39,6 +57,16 @@ QString current()
 void setCurrent(const QString &port)
 {
     gsPort() = port;
+}
+
+LineKind currentLine()
+{
+    return currentLineKind();
+}
+
+void setCurrentLine(LineKind kind)
+{
+    currentLineKind() = kind;
 }
 
 QString storeLocation()
@@ -53,13 +81,15 @@ QString storeLocation()
 void load()
 {
     QSettings store(storeLocation(), storeFormat());
-    setCurrent(store.value(entryKey(), kDefaultPort).toString());
+    setCurrent(store.value(entryKey(kKey), kDefaultPort).toString());
+    setCurrentLine(storedLine(store));
 }
 
 bool save()
 {
     QSettings store(storeLocation(), storeFormat());
-    store.setValue(entryKey(), current());
+    store.setValue(entryKey(kKey), current());
+    store.setValue(entryKey(kLineKey), lineKindName(currentLine()));
     store.sync();
     return store.status() == QSettings::NoError;
 }

@@ -1,18 +1,21 @@
 #include "ForwardingOperation.h"
 
+#include "AnalogDialogue.h"
 #include "Journal.h"
 #include "OperationLog.h"
 #include "PortDevice.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCR = u"\r"_s;
+const QString kStatusUnknown = u"Etat du renvoi non communiqué par le réseau"_s;
 
 QString hangUpCommand()
 {
-    return u"ATH0"_s + kCR;
+    return u"ATH0\r"_s;
 }
 
 void makeSingleShot(QTimer &timer, std::chrono::milliseconds interval)
@@ -33,10 +36,11 @@ ForwardingOperation::ForwardingOperation(RequestSource request, PortSource port,
     , m_readPort(std::move(port))
     , m_clock(clock)
     , m_timings(timings)
+    , m_dialogue(std::make_unique<AnalogDialogue>())
 {
     makeSingleShot(m_listenTimer, m_timings.listen);
     makeSingleShot(m_pauseTimer, m_timings.pause);
-    connect(&m_listenTimer, &QTimer::timeout, this, &ForwardingOperation::endListening);
+    connect(&m_listenTimer, &QTimer::timeout, this, &ForwardingOperation::onListeningTimeUp);
     connect(&m_pauseTimer, &QTimer::timeout, this, &ForwardingOperation::endPause);
     connect(&m_line, &CommLine::readyRead, this, &ForwardingOperation::onReadyRead);
     connect(&m_line, &CommLine::lineFailed, this, &ForwardingOperation::failDialogue);
@@ -72,6 +76,12 @@ void ForwardingOperation::setMaxAttempts(int attempts)
     m_maxAttempts = attempts;
 }
 
+void ForwardingOperation::setDialogue(std::unique_ptr<LineDialogue> dialogue)
+{
+    if (m_phase == Phase::Ready)
+        m_dialogue = std::move(dialogue);
+}
+
 void ForwardingOperation::cancel()
 {
     m_running = false;
@@ -86,7 +96,7 @@ void ForwardingOperation::stopNow()
     m_running = false;
     m_outcome = Outcome::Stopped;
     if (m_dialled)
-        send(hangUpCommand());
+        send(hangUpCommand(), Purpose::HangUp);
     finish();
 }
 
@@ -103,10 +113,15 @@ QString ForwardingOperation::dialogueFailureLine()
 
 ForwardingOperation::AttemptTexts ForwardingOperation::textsFor(const OperationRequest &request)
 {
-    if (request.kind == OperationRequest::Kind::Cancellation)
-        return {u"ATDT#21#;"_s + kCR, u"Annulation effectuée à "_s, u"Echec de l'annulation à "_s};
-    return {u"ATDT*21*"_s + request.number + u"#;"_s + kCR, u"Renvoi effectué à "_s,
-            u"Echec du renvoi à "_s};
+    switch (request.kind) {
+    case OperationRequest::Kind::Cancellation:
+        return {u"Annulation effectuée à "_s, u"Echec de l'annulation à "_s};
+    case OperationRequest::Kind::Status:
+        return {QString(), u"Echec de la consultation à "_s};
+    case OperationRequest::Kind::Forwarding:
+        break;
+    }
+    return {u"Renvoi effectué à "_s, u"Echec du renvoi à "_s};
 }
 
 void ForwardingOperation::start()
@@ -121,7 +136,7 @@ void ForwardingOperation::start()
         emit finished();
         return;
     }
-    beginAttempt();
+    nextSetupStep();
 }
 
 bool ForwardingOperation::openPort()
@@ -144,40 +159,113 @@ bool ForwardingOperation::openPort()
     return true;
 }
 
+void ForwardingOperation::nextSetupStep()
+{
+    const QStringList setup = m_dialogue->setupCommands();
+    if (m_setupStep >= setup.size() && m_running) {
+        beginAttempt();
+        return;
+    }
+    if (m_setupStep >= setup.size()) { // cancelled while the modem was being readied
+        m_outcome = Outcome::NotAccepted;
+        finish();
+        return;
+    }
+    listenTo(setup.at(m_setupStep++), Purpose::Setup, Phase::SettingUp);
+}
+
 void ForwardingOperation::beginAttempt()
 {
-    const OperationRequest request = m_readRequest();
-    m_attempt = textsFor(request);
+    m_request = m_readRequest();
+    m_attempt = textsFor(m_request);
     m_received.clear();
     m_phase = Phase::Listening;
-    if (!request.isSafeToDial()) {
-        failDialogue(u"refused to dial \"%1\": only digits, \"+\" and blanks may reach the modem"_s.arg(request.number));
+    QString problem;
+    const QString command = m_dialogue->attemptCommand(m_request, &problem);
+    if (command.isEmpty()) {
+        failDialogue(problem);
         return;
     }
     ++m_attempts;
-    m_dialled = true;
-    if (!m_line.setInBufferCount(0) || !send(m_attempt.dial)) {
-        failDialogue(u"the dial command could not be written"_s);
-        return;
+    m_dialled = m_dialogue->acceptedAttemptIsACall();
+    listenTo(command, Purpose::Attempt, Phase::Listening);
+}
+
+bool ForwardingOperation::listenTo(const QString &command, Purpose purpose, Phase phase)
+{
+    m_received.clear();
+    m_phase = phase;
+    if (!m_line.setInBufferCount(0) || !send(command, purpose)) {
+        failDialogue(u"the command %1 could not be written"_s.arg(command.trimmed()));
+        return false;
     }
     m_listenTimer.start();
+    return true;
 }
 
-// Replies are collected for the whole listening time, even after an early "OK".
+bool ForwardingOperation::isListening() const
+{
+    return m_phase == Phase::SettingUp || m_phase == Phase::Listening || m_phase == Phase::Querying;
+}
+
+// On an analogue line the replies are collected for the whole listening
+// time, even after an early "OK"; a mobile line's final result code ends it.
 void ForwardingOperation::onReadyRead()
 {
-    if (m_phase == Phase::Listening)
-        m_received += m_line.Input();
+    if (!isListening())
+        return;
+    m_received += m_line.Input();
+    const ReplyVerdict verdict = m_dialogue->judge(m_received, false, expectsStatus());
+    if (verdict.state == ReplyVerdict::State::Pending)
+        return;
+    m_listeningLeft = std::max(m_listenTimer.remainingTimeAsDuration(), std::chrono::milliseconds(0));
+    m_listenTimer.stop();
+    conclude(verdict);
 }
 
-void ForwardingOperation::endListening()
+void ForwardingOperation::onListeningTimeUp()
 {
     m_received += m_line.Input();
-    if (m_received.contains(u"OK"_s)) {
-        m_phase = Phase::PausingAfterSuccess;
-        m_pauseTimer.start();
+    m_listeningLeft = std::chrono::milliseconds(0);
+    conclude(m_dialogue->judge(m_received, true, expectsStatus()));
+}
+
+bool ForwardingOperation::expectsStatus() const
+{
+    return m_phase == Phase::Querying || m_request.kind == OperationRequest::Kind::Status;
+}
+
+void ForwardingOperation::conclude(const ReplyVerdict &verdict)
+{
+    switch (m_phase) {
+    case Phase::SettingUp:
+        if (verdict.state == ReplyVerdict::State::Refused)
+            diagnose(u"setup command refused, going on: "_s + verdict.diagnostic);
+        nextSetupStep();
+        return;
+    case Phase::Querying:
+        reportNetworkAnswer(verdict);
+        finishSuccess();
+        return;
+    default:
+        endAttempt(verdict);
+    }
+}
+
+void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
+{
+    if (verdict.state == ReplyVerdict::State::Accepted) {
+        m_lastAnswer = verdict;
+        if (m_dialled) {
+            m_phase = Phase::PausingAfterSuccess;
+            m_pauseTimer.start(m_timings.pause);
+        } else {
+            succeed();
+        }
         return;
     }
+    if (!verdict.diagnostic.isEmpty())
+        diagnose(verdict.diagnostic);
     if (!m_line.setOutBufferCount(0) || !m_line.setInBufferCount(0)) {
         failDialogue(u"the line's buffers could not be cleared"_s);
         return;
@@ -187,7 +275,8 @@ void ForwardingOperation::endListening()
     if (m_maxAttempts > 0 && m_attempts >= m_maxAttempts)
         m_running = false;
     m_phase = Phase::PausingAfterFailure;
-    m_pauseTimer.start();
+    // An answer that came early does not hasten the next attempt: one every 10 s.
+    m_pauseTimer.start(m_timings.pause + m_listeningLeft);
 }
 
 void ForwardingOperation::endPause()
@@ -204,14 +293,47 @@ void ForwardingOperation::endPause()
 
 void ForwardingOperation::hangUp()
 {
-    if (!send(hangUpCommand())) {
+    if (!send(hangUpCommand(), Purpose::HangUp)) {
         failDialogue(u"the hang-up could not be written"_s);
         return;
     }
     m_dialled = false;
-    const QString line = reportWithTime(m_attempt.success);
+    succeed();
+}
+
+void ForwardingOperation::succeed()
+{
     m_outcome = Outcome::Accepted;
-    emit attemptEnded(m_attempts, true, line);
+    if (m_request.kind == OperationRequest::Kind::Status) {
+        emit attemptEnded(m_attempts, true, reportNetworkAnswer(m_lastAnswer));
+        finishSuccess();
+        return;
+    }
+    emit attemptEnded(m_attempts, true, reportWithTime(m_attempt.success));
+    const QString query = m_dialogue->followUpQuery(m_request);
+    if (query.isEmpty())
+        finishSuccess();
+    else
+        listenTo(query, Purpose::Query, Phase::Querying);
+}
+
+// The forwarding itself was accepted: a status the network does not give
+// only leaves a line saying so.
+QString ForwardingOperation::reportNetworkAnswer(const ReplyVerdict &verdict)
+{
+    if (!verdict.status) {
+        diagnose(u"status query: "_s + verdict.diagnostic);
+        report(kStatusUnknown);
+        return kStatusUnknown;
+    }
+    const QString line = verdict.status->reportLine();
+    report(line);
+    emit networkAnswer(*verdict.status);
+    return line;
+}
+
+void ForwardingOperation::finishSuccess()
+{
     emit succeeded(m_readRequest().kind);
     m_running = false;
     finish();
@@ -239,12 +361,12 @@ void ForwardingOperation::failDialogue(const QString &reason)
     finish();
 }
 
-bool ForwardingOperation::send(const QString &command)
+bool ForwardingOperation::send(const QString &command, Purpose purpose)
 {
     if (!m_line.setOutput(command))
         return false;
     qCDebug(lcOperation) << "sent" << command;
-    emit sent(command.toLatin1());
+    emit sent(command.toLatin1(), purpose);
     return true;
 }
 
@@ -252,6 +374,13 @@ void ForwardingOperation::report(const QString &text)
 {
     Journal::append(m_clock.now(), m_readPort(), text);
     emit reportLine(text);
+}
+
+void ForwardingOperation::diagnose(const QString &text)
+{
+    qCWarning(lcOperation).noquote() << text;
+    Journal::append(m_clock.now(), m_readPort(), text);
+    emit diagnostic(text);
 }
 
 QString ForwardingOperation::reportWithTime(const QString &text)

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "CommLine.h"
+#include "LineDialogue.h"
 #include "OperationRequest.h"
 
 #include <QObject>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 struct OperationTimings
 {
@@ -16,10 +18,12 @@ struct OperationTimings
     std::chrono::milliseconds pause{3000};  // then 3 s before hanging up or retrying
 };
 
-// Forwards calls to a number, or cancels the forwarding, through the modem:
-// dials the network's code, listens for "OK", retries every attempt until
-// success or cancel(), hangs up and reports each attempt with its time.
-// Everything runs on timers and the line's readyRead; nothing blocks.
+// Forwards calls to a number, cancels the forwarding or asks for its status,
+// through the modem: sends the line's command (LineDialogue: a dial on an
+// analogue line, AT+CCFC on a mobile one), listens for the answer, retries
+// every attempt until success or cancel(), hangs up after a dial and reports
+// each attempt with its time. Everything runs on timers and the line's
+// readyRead; nothing blocks.
 class ForwardingOperation : public QObject
 {
     Q_OBJECT
@@ -37,6 +41,8 @@ public:
 
     // After that many failed attempts the retries stop; 0 never stops them.
     void setMaxAttempts(int attempts);
+    // Before start(); an analogue line's otherwise.
+    void setDialogue(std::unique_ptr<LineDialogue> dialogue);
 
     // Runs once; later calls do nothing.
     void start();
@@ -56,50 +62,73 @@ public:
     static QString portFailureLine(const QString &port);
     static QString dialogueFailureLine();
 
+    // What a command sent is for.
+    enum class Purpose { Setup, Attempt, Query, HangUp };
+    Q_ENUM(Purpose)
+
 signals:
     // Every report line, also written to the journal.
     void reportLine(const QString &line);
-    // The exact bytes handed to the line: a dial command or the hang-up.
-    void sent(const QByteArray &bytes);
+    // The exact bytes handed to the line.
+    void sent(const QByteArray &bytes, ForwardingOperation::Purpose purpose);
     void attemptEnded(int attempt, bool accepted, const QString &line);
+    // Why the modem's answer was refused or not understood, raw text
+    // included; also written to the journal.
+    void diagnostic(const QString &text);
+    // What the network forwards, after a status query.
+    void networkAnswer(const ForwardingStatus &status);
     // The modem accepted the code; sent right after the success line.
     void succeeded(OperationRequest::Kind kind);
     // The port is closed and the operation will do nothing more.
     void finished();
 
 private:
-    enum class Phase { Ready, Listening, PausingAfterSuccess, PausingAfterFailure, Finished };
+    enum class Phase { Ready, SettingUp, Listening, Querying, PausingAfterSuccess, PausingAfterFailure, Finished };
 
     struct AttemptTexts
     {
-        QString dial;
         QString success;
         QString failure;
     };
     static AttemptTexts textsFor(const OperationRequest &request);
 
     bool openPort();
+    void nextSetupStep();
     void beginAttempt();
+    bool listenTo(const QString &command, Purpose purpose, Phase phase);
+    bool isListening() const;
+    bool expectsStatus() const;
     void onReadyRead();
-    void endListening();
+    void onListeningTimeUp();
+    void conclude(const ReplyVerdict &verdict);
+    void endAttempt(const ReplyVerdict &verdict);
     void endPause();
     void hangUp();
+    void succeed();
+    QString reportNetworkAnswer(const ReplyVerdict &verdict);
+    void finishSuccess();
     void finish();
     void failDialogue(const QString &reason);
-    bool send(const QString &command);
+    bool send(const QString &command, Purpose purpose);
     void report(const QString &text);
+    void diagnose(const QString &text);
     QString reportWithTime(const QString &text);
 
     RequestSource m_readRequest;
     PortSource m_readPort;
     const Clock &m_clock;
     OperationTimings m_timings;
+    std::unique_ptr<LineDialogue> m_dialogue;
     CommLine m_line;
     QTimer m_listenTimer;
     QTimer m_pauseTimer;
     Phase m_phase = Phase::Ready;
     bool m_running = false; // mbEnCours: cleared on success, cancel or failure
     bool m_dialled = false; // a dial command went out and no "ATH0" after it
+    qsizetype m_setupStep = 0;
+    std::chrono::milliseconds m_listeningLeft{0}; // when the answer came early
+    OperationRequest m_request; // of the attempt in progress
+    ReplyVerdict m_lastAnswer;
     AttemptTexts m_attempt;
     int m_attempts = 0;
     int m_maxAttempts = 0;

@@ -31,7 +31,7 @@ kvoCheck *makeCheck(QWidget *parent, const QString &name, const QString &caption
 } // namespace
 
 FrmGenerique::FrmGenerique(ForwardingOperation::PortSource port, const Clock &clock,
-                           OperationTimings timings, QWidget *parent)
+                           OperationTimings timings, LineKind line, QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     setObjectName(u"frmGénérique"_s);
@@ -39,6 +39,7 @@ FrmGenerique::FrmGenerique(ForwardingOperation::PortSource port, const Clock &cl
     buildControls();
     operation = new ForwardingOperation([this] { return requestFromControls(); }, std::move(port),
                                         clock, timings, this);
+    operation->setDialogue(dialogueFor(line));
     connect(operation, &ForwardingOperation::reportLine, this, &FrmGenerique::appendReportLine);
     connect(operation, &ForwardingOperation::succeeded, this, &FrmGenerique::tickCompleted);
     connect(operation, &ForwardingOperation::finished, this, &FrmGenerique::onFinished);
@@ -89,9 +90,9 @@ void FrmGenerique::buildControls()
 
 FrmGenerique *FrmGenerique::launch(const OperationRequest &request,
                                    ForwardingOperation::PortSource port, const Clock &clock,
-                                   OperationTimings timings)
+                                   OperationTimings timings, LineKind line)
 {
-    auto *window = new FrmGenerique(std::move(port), clock, timings);
+    auto *window = new FrmGenerique(std::move(port), clock, timings, line);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->handOver(request);
     window->show();

@@ -17,12 +17,14 @@ class FrmGenerique : public QWidget
     Q_OBJECT
 public:
     explicit FrmGenerique(ForwardingOperation::PortSource port, const Clock &clock = systemClock(),
-                          OperationTimings timings = {}, QWidget *parent = nullptr);
+                          OperationTimings timings = {}, LineKind line = LineKind::Analog,
+                          QWidget *parent = nullptr);
 
     // Loads a window, hands it the request through its controls and shows
     // it; the window deletes itself when closed.
     static FrmGenerique *launch(const OperationRequest &request, ForwardingOperation::PortSource port,
-                                const Clock &clock = systemClock(), OperationTimings timings = {});
+                                const Clock &clock = systemClock(), OperationTimings timings = {},
+                                LineKind line = LineKind::Analog);
 
     // Writes the request into the window's controls, as a starter does.
     void handOver(const OperationRequest &request);

@@ -182,6 +182,16 @@ void ModemSimulator::setEcho(bool echo)
     m_echo = echo;
 }
 
+void ModemSimulator::setCellular(bool cellular)
+{
+    m_cellular = cellular;
+}
+
+CellularNetwork &ModemSimulator::network()
+{
+    return m_network;
+}
+
 void ModemSimulator::hangUp()
 {
     if (!isOpen())
@@ -267,15 +277,26 @@ void ModemSimulator::finishCommand(std::chrono::milliseconds at)
 
 void ModemSimulator::answer(const QByteArray &command)
 {
-    const QByteArray upper = command.toUpper();
+    const QByteArray upper = command.trimmed().toUpper();
     if (!upper.startsWith("AT"))
         return;
-    const Reply reply = upper.startsWith("ATD") ? nextDialReply() : Reply::Ok;
+    if (upper == "ATE0" || upper == "ATE1")
+        m_echo = upper == "ATE1";
+    if (upper.startsWith("ATD")) {
+        later([this, reply = nextDialReply()] { deliver(reply); });
+        return;
+    }
+    const QByteArray text = m_cellular ? m_network.answer(command) : replyText(Reply::Ok);
+    later([this, text] { writeToLine(text); });
+}
+
+void ModemSimulator::later(std::function<void()> reply)
+{
     const quint64 line = m_lineNumber;
-    QTimer::singleShot(m_replyDelay, this, [this, reply, line] {
+    QTimer::singleShot(m_replyDelay, this, [this, reply = std::move(reply), line] {
         // A reply meant for a line that has since hung up must not reach a reopened one.
         if (line == m_lineNumber)
-            deliver(reply);
+            reply();
     });
 }
 

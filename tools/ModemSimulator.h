@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CellularNetwork.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -7,16 +9,20 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 class QSocketNotifier;
 
 // A Hayes modem on a pseudo-terminal. The program under test opens
-// devicePath() as its serial port; the simulator answers commands ending in CR.
+// devicePath() as its serial port; the simulator answers commands ending in
+// CR. "ATE0" and "ATE1" turn the echo off and on. As a cellular modem it also
+// answers AT+CCFC and AT+CMEE (CellularNetwork).
 class ModemSimulator : public QObject
 {
     Q_OBJECT
 public:
-    // How the modem answers a dial command (ATD...). Other AT commands get "OK".
+    // How the modem answers a dial command (ATD...). Other AT commands get
+    // "OK", or the cellular network's answer.
     enum class Reply {
         Ok,          // "\r\nOK\r\n"
         Error,       // "\r\nERROR\r\n"
@@ -53,6 +59,8 @@ public:
     void setDialReplies(const QList<Reply> &replies);
     void setReplyDelay(std::chrono::milliseconds delay);
     void setEcho(bool echo); // on by default, as ATE1
+    void setCellular(bool cellular);
+    CellularNetwork &network();
 
     // Closes the line now.
     void hangUp();
@@ -74,6 +82,7 @@ private:
     void answer(const QByteArray &command);
     Reply nextDialReply();
     void deliver(Reply reply);
+    void later(std::function<void()> reply);
     void writeToLine(const QByteArray &bytes);
     void closeLine();
     void removeLink();
@@ -91,4 +100,6 @@ private:
     quint64 m_lineNumber = 0; // counts hang-ups; replies remember the line they answer
     std::chrono::milliseconds m_replyDelay{0};
     bool m_echo = true;
+    bool m_cellular = false;
+    CellularNetwork m_network;
 };

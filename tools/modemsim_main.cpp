@@ -1,5 +1,6 @@
-// renvolia-modemsim: a simulated Hayes modem behind <config folder>/ports/comN.
-// Prints one line per command received, "<seconds since start> <command>".
+// renvolia-modemsim: a simulated Hayes or cellular modem behind
+// <config folder>/ports/comN. Prints one line per command received,
+// "<seconds since start> <command>".
 
 #include "ModemSimulator.h"
 #include "UserFolders.h"
@@ -32,6 +33,11 @@ struct Settings
     QList<Reply> replies{Reply::Ok};
     std::chrono::milliseconds delay{0};
     bool echo = true;
+    bool cellular = false;
+    bool errorCodes = true;
+    int refusals = 0;
+    int refusalCode = 0;
+    int drops = 0;
 };
 
 int signalSockets[2] = {-1, -1};
@@ -83,6 +89,12 @@ void describeOptions(QCommandLineParser &parser)
          u"LIST"_s, u"ok"_s},
         {u"delay"_s, u"Wait this long before each reply (default 0)."_s, u"MS"_s, u"0"_s},
         {u"no-echo"_s, u"Do not echo what arrives."_s},
+        {u"cellular"_s, u"Answer AT+CCFC as a cellular modem and its network."_s},
+        {u"cme-error"_s, u"Cellular: refuse the next COUNT (default 1) AT+CCFC requests with \"+CME ERROR: CODE\"."_s,
+         u"CODE[:COUNT]"_s},
+        {u"drop-final"_s, u"Cellular: answer the next COUNT AT+CCFC requests without their final result code."_s,
+         u"COUNT"_s, u"0"_s},
+        {u"no-cmee"_s, u"Cellular: answer ERROR to AT+CMEE, so errors stay a plain ERROR."_s},
     });
 }
 
@@ -125,6 +137,30 @@ std::optional<QList<Reply>> repliesFrom(const QString &list, QString *error)
     return replies;
 }
 
+std::optional<Settings> cellularSettingsFrom(const QCommandLineParser &parser, Settings settings, QString *error)
+{
+    settings.cellular = parser.isSet(u"cellular"_s);
+    settings.errorCodes = !parser.isSet(u"no-cmee"_s);
+    const std::optional<int> drops = numberIn(parser.value(u"drop-final"_s), 0, std::numeric_limits<int>::max());
+    if (!drops) {
+        *error = u"--drop-final: a count, 0 or more"_s;
+        return std::nullopt;
+    }
+    settings.drops = *drops;
+    if (!parser.isSet(u"cme-error"_s))
+        return settings;
+    const QStringList parts = parser.value(u"cme-error"_s).split(u':');
+    const std::optional<int> code = numberIn(parts.value(0), 0, 65535);
+    const std::optional<int> count = numberIn(parts.value(1, u"1"_s), 1, std::numeric_limits<int>::max());
+    if (!code || !count || parts.size() > 2) {
+        *error = u"--cme-error: CODE or CODE:COUNT, as 30 or 30:2"_s;
+        return std::nullopt;
+    }
+    settings.refusalCode = *code;
+    settings.refusals = *count;
+    return settings;
+}
+
 std::optional<Settings> settingsFrom(const QCommandLineParser &parser, QString *error)
 {
     if (!parser.positionalArguments().isEmpty()) {
@@ -149,7 +185,7 @@ std::optional<Settings> settingsFrom(const QCommandLineParser &parser, QString *
         return std::nullopt;
     settings.replies = *replies;
     settings.echo = !parser.isSet(u"no-echo"_s);
-    return settings;
+    return cellularSettingsFrom(parser, settings, error);
 }
 
 bool start(ModemSimulator &simulator, const Settings &settings, QString *error)
@@ -157,6 +193,10 @@ bool start(ModemSimulator &simulator, const Settings &settings, QString *error)
     simulator.setDialReplies(settings.replies);
     simulator.setReplyDelay(settings.delay);
     simulator.setEcho(settings.echo);
+    simulator.setCellular(settings.cellular);
+    simulator.network().setErrorCodesSupported(settings.errorCodes);
+    simulator.network().refuseNext(settings.refusals, settings.refusalCode);
+    simulator.network().dropFinalResults(settings.drops);
     return simulator.open(error) && simulator.linkAsPort(settings.port, renvoliaConfigFolder(), error);
 }
 

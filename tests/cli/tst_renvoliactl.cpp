@@ -81,6 +81,13 @@ void TestRenvoliactl::badArguments_usageAndNothingSent_data()
     QTest::addRow("unknown command") << QStringList{u"transfer"_s, u"0612"_s};
     QTest::addRow("attempts not a count") << QStringList{u"cancel"_s, u"--attempts"_s, u"many"_s};
     QTest::addRow("deadline unit unknown") << QStringList{u"cancel"_s, u"--deadline=5d"_s};
+    QTest::addRow("line unknown") << QStringList{u"cancel"_s, u"--line=fax"_s};
+    QTest::addRow("reason unknown") << QStringList{u"cancel"_s, u"--reason"_s, u"sometimes"_s};
+    QTest::addRow("no-reply time past 30 s")
+        << QStringList{u"forward"_s, u"06"_s, u"--reason=no-reply"_s, u"--no-reply-time=31"_s};
+    QTest::addRow("no-reply time for busy calls")
+        << QStringList{u"forward"_s, u"06"_s, u"--reason=busy"_s, u"--no-reply-time=20"_s};
+    QTest::addRow("status with a number") << QStringList{u"status"_s, u"0612"_s};
 }
 
 void TestRenvoliactl::badArguments_usageAndNothingSent()
@@ -95,13 +102,40 @@ void TestRenvoliactl::badArguments_usageAndNothingSent()
     QVERIFY(run.modem.receivedBytes().isEmpty());
 }
 
-// Three runs side by side, each 7 s of listening and 3 s of pause per attempt.
+// Runs side by side, each 7 s of listening and 3 s of pause per attempt, or
+// a refusal and the next attempt 10 s after the first on a mobile line.
 void TestRenvoliactl::wholeRuns_onTheRealTimings()
 {
     CtlRun accepted(3, {Reply::Ok}, {u"forward"_s, u"+33612345678"_s});
     CtlRun json(4, {Reply::Ok}, {u"cancel"_s, u"--json"_s});
     CtlRun exhausted(5, {Reply::Error}, {u"forward"_s, u"0612345678"_s, u"--attempts"_s, u"1"_s});
-    QTRY_VERIFY_WITH_TIMEOUT(accepted.ended() && json.ended() && exhausted.ended(), kWaitMs);
+    CtlRun mobile(9, {Reply::Ok}, {u"forward"_s, u"0612345678"_s, u"--line=mobile"_s, u"--reason=no-reply"_s,
+                                   u"--no-reply-time=15"_s, u"--json"_s});
+    mobile.modem.setCellular(true);
+    mobile.modem.network().refuseNext(1, 30);
+    CtlRun analogueStatus(10, {Reply::Ok}, {u"status"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(accepted.ended() && json.ended() && exhausted.ended() && mobile.ended()
+                                 && analogueStatus.ended(), kWaitMs);
+
+    QCOMPARE(analogueStatus.process.exitCode(), 4);
+    QCOMPARE(QString::fromUtf8(analogueStatus.process.readAllStandardError()),
+             u"renvoliactl: not available on an analogue line\n"_s);
+    QVERIFY(analogueStatus.modem.receivedBytes().isEmpty());
+
+    QCOMPARE(mobile.process.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(mobile.process.readAllStandardError()).contains(u"+CME ERROR: 30 (no network service)"_s));
+    QStringList mobileEvents;
+    for (const QString &line : mobile.out())
+        mobileEvents << QJsonDocument::fromJson(line.toUtf8())[u"event"_s].toString();
+    QCOMPARE(mobileEvents, (QStringList{u"setup"_s, u"setup"_s, u"attempt"_s, u"diagnostic"_s, u"result"_s,
+                                        u"attempt"_s, u"result"_s, u"query"_s, u"status"_s, u"end"_s}));
+    const QByteArray registration = "AT+CCFC=2,3,\"0612345678\",129,,,,15\r";
+    QCOMPARE(mobile.modem.receivedBytes(), "ATE0\rAT+CMEE=1\r" + registration + registration + "AT+CCFC=2,2\r");
+    QProcess status;
+    status.start(QStringLiteral(RENVOLIACTL), {u"status"_s, u"--reason=no-reply"_s, u"--port=9"_s, u"--line=mobile"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(status.state() == QProcess::NotRunning, kWaitMs);
+    QCOMPARE(status.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(status.readAllStandardOutput()), u"Renvoi actif vers 0612345678\n"_s);
 
     QCOMPARE(accepted.process.exitCode(), 0);
     const QStringList acceptedLines = accepted.out();

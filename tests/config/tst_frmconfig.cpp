@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -58,6 +59,7 @@ struct ConfigRig
         : store(folder.renvoliaFolder().toStdString() + "-registry.sqlite")
     {
         PortSetting::setCurrent(u"0"_s);
+        PortSetting::setCurrentLine(LineKind::Analog);
         window = new FrmConfig(clock, store, help);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
@@ -117,6 +119,7 @@ private slots:
     void helpMenu_aboutBoxIsModal();
     void modemTab_listsOnce_choiceStoresThePort();
     void modemTab_failureSendsToThePortDialog();
+    void lineKind_savedOnClick_shownByTheNextWindow();
 };
 
 void TestFrmConfig::load_showsPortAndStartTime()
@@ -518,6 +521,26 @@ void TestFrmConfig::modemTab_failureSendsToThePortDialog()
     QVERIFY(!rig.control<QPushButton>(u"cmdChoix"_s)->isEnabled());
     QCOMPARE(rig.window->focusWidget(), rig.control<QPushButton>(u"cmdPort"_s));
     QCOMPARE(rig.control<QComboBox>(u"comModem"_s)->count(), 0);
+}
+
+void TestFrmConfig::lineKind_savedOnClick_shownByTheNextWindow()
+{
+    ConfigRig rig;
+    rig.control<QTabWidget>(u"tabConfig"_s)->setCurrentIndex(1);
+    QCOMPARE(rig.control<QLabel>(u"lblLigne"_s)->text(), u"Type de ligne :"_s);
+    auto *analog = rig.control<QRadioButton>(u"optAnalogique"_s);
+    auto *mobile = rig.control<QRadioButton>(u"optMobile"_s);
+    QCOMPARE(analog->text(), u"Ligne téléphonique (codes *21*)"_s);
+    QCOMPARE(mobile->text(), u"Modem mobile (AT+CCFC)"_s);
+    QVERIFY(analog->isChecked());
+
+    QTest::mouseClick(mobile, Qt::LeftButton);
+    PortSetting::setCurrentLine(LineKind::Analog);
+    PortSetting::load();
+    QCOMPARE(PortSetting::currentLine(), LineKind::Mobile);
+    QCOMPARE(PortSetting::current(), u"0"_s);
+    FrmConfig next(rig.clock, rig.store);
+    QVERIFY(next.findChild<QRadioButton *>(u"optMobile"_s)->isChecked());
 }
 
 QTEST_MAIN(TestFrmConfig)

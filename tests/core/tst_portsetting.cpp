@@ -7,6 +7,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(LineKind)
+
 class TestPortSetting : public QObject
 {
     Q_OBJECT
@@ -21,30 +23,37 @@ void TestPortSetting::nothingStored_givesPort2()
 {
     TemporaryConfigFolder folder;
     PortSetting::setCurrent(u"9"_s);
+    PortSetting::setCurrentLine(LineKind::Mobile);
     PortSetting::load();
     QCOMPARE(PortSetting::current(), u"2"_s);
+    QCOMPARE(PortSetting::currentLine(), LineKind::Analog);
 }
 
 void TestPortSetting::saveThenLoad_roundTrip_data()
 {
     QTest::addColumn<QString>("port");
-    QTest::addRow("a plain number") << u"3"_s;
-    QTest::addRow("leading zero kept as typed") << u"03"_s;
-    QTest::addRow("letters kept as typed") << u"abc"_s;
-    QTest::addRow("empty text") << QString();
+    QTest::addColumn<LineKind>("line");
+    QTest::addRow("a plain number") << u"3"_s << LineKind::Analog;
+    QTest::addRow("leading zero kept as typed") << u"03"_s << LineKind::Mobile;
+    QTest::addRow("letters kept as typed") << u"abc"_s << LineKind::Analog;
+    QTest::addRow("empty text") << QString() << LineKind::Mobile;
 }
 
 void TestPortSetting::saveThenLoad_roundTrip()
 {
     QFETCH(QString, port);
+    QFETCH(LineKind, line);
     TemporaryConfigFolder folder;
     PortSetting::setCurrent(port);
+    PortSetting::setCurrentLine(line);
     QVERIFY(PortSetting::save());
     QVERIFY(QFile::exists(folder.renvoliaFolder() + u"/renvolia.conf"_s));
 
     PortSetting::setCurrent(u"other"_s);
+    PortSetting::setCurrentLine(line == LineKind::Mobile ? LineKind::Analog : LineKind::Mobile);
     PortSetting::load();
     QCOMPARE(PortSetting::current(), port);
+    QCOMPARE(PortSetting::currentLine(), line);
 }
 
 void TestPortSetting::unreadableStore_saveReportsFailure()

@@ -1,8 +1,11 @@
 #include "ForwardingOperation.h"
 #include "FixedClock.h"
+#include "Journal.h"
 #include "ModemSimulator.h"
+#include "PortSetting.h"
 #include "TemporaryConfigFolder.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -12,8 +15,13 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Reply = ModemSimulator::Reply;
 
+// Readies the simulated modem for one case before the operation starts.
+using ModemSetup = std::function<void(ModemSimulator &)>;
+
 Q_DECLARE_METATYPE(OperationRequest)
 Q_DECLARE_METATYPE(ModemSimulator::Reply)
+Q_DECLARE_METATYPE(LineKind)
+Q_DECLARE_METATYPE(ModemSetup)
 
 namespace {
 
@@ -66,6 +74,9 @@ QString portFailure(const QString &port)
 }
 
 const QString kDialogueFailure = u"Il n'a pas été possible de mener à bien l'opération désirée."_s;
+const QString kForwarded = u"Renvoi effectué à 23:59:58"_s;
+const QString kCancelled = u"Annulation effectuée à 23:59:58"_s;
+const QByteArray kSetup = "ATE0\rAT+CMEE=1\r"_ba;
 
 } // namespace
 
@@ -75,6 +86,8 @@ class TestForwardingOperation : public QObject
 private slots:
     void modemAnswersOk_succeedsOnce_data();
     void modemAnswersOk_succeedsOnce();
+    void reasonsAndLines_exactBytes_data();
+    void reasonsAndLines_exactBytes();
     void noOkInTime_retriesUntilCancelled_data();
     void noOkInTime_retriesUntilCancelled();
     void cancelWhileListening_endsAfterThatAttempt();
@@ -146,6 +159,127 @@ void TestForwardingOperation::modemAnswersOk_succeedsOnce()
     QSerialPort other;
     other.setPortName(rig.modem.devicePath());
     QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+}
+
+void TestForwardingOperation::reasonsAndLines_exactBytes_data()
+{
+    QTest::addColumn<LineKind>("line");
+    QTest::addColumn<OperationRequest>("request");
+    QTest::addColumn<ModemSetup>("setup");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("diagnostic"); // found in the journal
+
+    using R = ForwardingReason;
+    const ModemSetup plain = [](ModemSimulator &) {};
+    const ModemSetup echoOff = [](ModemSimulator &modem) { modem.setEcho(false); };
+    const ModemSetup forwardedAll = [](ModemSimulator &modem) { modem.network().answer("AT+CCFC=0,3,\"0611\""); };
+    const OperationRequest status{OperationRequest::Kind::Status, {}, R::All, std::nullopt};
+    OperationRequest noReply = OperationRequest::forwarding(u"0612345678"_s, R::NoReply);
+    noReply.noReplySeconds = 20;
+
+    const auto A = LineKind::Analog;
+    QTest::addRow("analogue busy") << A << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << plain
+        << "ATDT*67*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+    QTest::addRow("analogue not reachable, cancelled") << A << OperationRequest::cancellation(R::NotReachable)
+        << plain << "ATDT#62#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
+    QTest::addRow("analogue every forwarding cancelled") << A << OperationRequest::cancellation(R::Every) << plain
+        << "ATDT##002#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
+    QTest::addRow("analogue busy on the network's own code") << A
+        << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << ModemSetup([](ModemSimulator &) {
+               QSettings(PortSetting::storeLocation(), PortSetting::storeFormat()).setValue(u"Codes/busy-forward"_s, u"*90*{number}#"_s);
+           })
+        << "ATDT*90*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+
+    const auto M = LineKind::Mobile;
+    QTest::addRow("mobile all, international") << M << OperationRequest::forwarding(u"+33612345678"_s) << plain
+        << kSetup + "AT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"
+        << QStringList{kForwarded, u"Renvoi actif vers +33612345678"_s} << QString();
+    QTest::addRow("mobile busy, no echo even before ATE0") << M << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << echoOff
+        << kSetup + "AT+CCFC=1,3,\"0612345678\",129\rAT+CCFC=1,2\r"
+        << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
+    QTest::addRow("mobile no reply after 20 s") << M << noReply << plain
+        << kSetup + "AT+CCFC=2,3,\"0612345678\",129,,,,20\rAT+CCFC=2,2\r"
+        << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
+    QTest::addRow("mobile not reachable, cancelled") << M << OperationRequest::cancellation(R::NotReachable)
+        << forwardedAll << kSetup + "AT+CCFC=3,4\rAT+CCFC=3,2\r" << QStringList{kCancelled, u"Aucun renvoi actif"_s}
+        << QString();
+    QTest::addRow("mobile every cancelled, status refused") << M << OperationRequest::cancellation(R::Every) << plain
+        << kSetup + "AT+CCFC=4,4\rAT+CCFC=4,2\r"
+        << QStringList{kCancelled, u"Etat du renvoi non communiqué par le réseau"_s}
+        << u"+CME ERROR: 4 (operation not supported)"_s;
+    QTest::addRow("mobile status, echo off") << M << status << ModemSetup([](ModemSimulator &modem) {
+        modem.setEcho(false);
+        modem.network().answer("AT+CCFC=0,3,\"0611\"");
+    }) << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers 0611"_s} << QString();
+    QTest::addRow("mobile status: echo kept, the voice class among others, unsolicited codes") << M << status
+        << ModemSetup([](ModemSimulator &modem) {
+               modem.network().answerNextWith("AT+CCFC=0,2\r\r\nRING\r\n\r\n+CCFC: 1,2,\"0622\",129\r\n+CCFC: 0,4\r\n"
+                                              "+CCFC: 1,1,\"+33611\",145,,,20\r\n\r\nOK\r\n");
+           })
+        << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers +33611"_s} << QString();
+    QTest::addRow("mobile +CME ERROR: 30, then OK") << M << OperationRequest::forwarding(u"0612345678"_s)
+        << ModemSetup([](ModemSimulator &modem) { modem.network().refuseNext(1, 30); })
+        << kSetup + "AT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,2\r"
+        << QStringList{u"Echec du renvoi à 23:59:58"_s, kForwarded, u"Renvoi actif vers 0612345678"_s}
+        << u"+CME ERROR: 30 (no network service)"_s;
+    QTest::addRow("mobile without AT+CMEE: plain ERROR, then OK") << M << OperationRequest::cancellation()
+        << ModemSetup([](ModemSimulator &modem) {
+               modem.network().setErrorCodesSupported(false);
+               modem.network().refuseNext(1, 30);
+           })
+        << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
+        << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
+        << u"the modem answered ERROR"_s;
+    QTest::addRow("mobile status line not understood, then understood") << M << status
+        << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: yes\r\n\r\nOK\r\n"); })
+        << kSetup + "AT+CCFC=0,2\rAT+CCFC=0,2\r"
+        << QStringList{u"Echec de la consultation à 23:59:58"_s, u"Aucun renvoi actif"_s}
+        << uR"(status line not understood: "+CCFC: yes"; received "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
+    QTest::addRow("mobile final result code dropped") << M << OperationRequest::cancellation()
+        << ModemSetup([](ModemSimulator &modem) { modem.network().dropFinalResults(1); })
+        << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
+        << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
+        << u"no final result code within the listening time"_s;
+}
+
+// Through the simulated modem, analogue or cellular; a failed attempt is
+// followed by the next one a listening time and a pause later, even when the
+// modem answered at once.
+void TestForwardingOperation::reasonsAndLines_exactBytes()
+{
+    QFETCH(LineKind, line);
+    QFETCH(OperationRequest, request);
+    QFETCH(ModemSetup, setup);
+    QFETCH(QByteArray, sent);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, diagnostic);
+
+    OperationRig rig({Reply::Ok}, request);
+    rig.modem.setCellular(line == LineKind::Mobile);
+    setup(rig.modem);
+    rig.operation.setDialogue(dialogueFor(line));
+    QStringList diagnostics;
+    QObject::connect(&rig.operation, &ForwardingOperation::diagnostic, [&](const QString &text) { diagnostics << text; });
+    rig.operation.start();
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+    QCOMPARE(rig.operation.outcome(), ForwardingOperation::Outcome::Accepted);
+    QCOMPARE(rig.lines, lines);
+    QCOMPARE(rig.successes, QList{request.kind});
+    QCOMPARE(rig.modem.receivedBytes(), sent);
+    QCOMPARE(diagnostics.join(u'\n').contains(diagnostic), true);
+    QCOMPARE(diagnostics.isEmpty(), diagnostic.isEmpty());
+    QFile journal(Journal::path());
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QString journalText = QString::fromUtf8(journal.readAll());
+    for (const QString &text : diagnostics + lines)
+        QVERIFY2(journalText.contains(u"COM3 "_s + text + u'\n'), qPrintable(text));
+    const auto commands = rig.modem.commands();
+    for (qsizetype i = 1; i < commands.size(); ++i) {
+        if (commands[i].text == commands[i - 1].text)
+            QVERIFY(commands[i].at - commands[i - 1].at >= kShort.listen + kShort.pause - 50ms);
+    }
 }
 
 void TestForwardingOperation::noOkInTime_retriesUntilCancelled_data()
@@ -269,23 +403,34 @@ void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry()
 
 void TestForwardingOperation::unsafeNumber_neverReachesTheLine_data()
 {
-    QTest::addColumn<QString>("number");
-    QTest::addRow("CR LF after the digits") << u"0612345678\r\n"_s;
-    QTest::addRow("a second command") << u"0612;ATZ"_s;
-    QTest::addRow("Arabic-Indic digits") << u"\u0660\u0666\u0661\u0662"_s;
+    QTest::addColumn<LineKind>("line");
+    QTest::addColumn<OperationRequest>("request");
+    const auto A = LineKind::Analog;
+    QTest::addRow("CR LF after the digits") << A << OperationRequest::forwarding(u"0612345678\r\n"_s);
+    QTest::addRow("a second command") << A << OperationRequest::forwarding(u"0612;ATZ"_s);
+    QTest::addRow("Arabic-Indic digits") << A << OperationRequest::forwarding(u"\u0660\u0666\u0661\u0662"_s);
+    QTest::addRow("no analogue code for all conditional")
+        << A << OperationRequest::forwarding(u"06"_s, ForwardingReason::AllConditional);
+    QTest::addRow("status on an analogue line")
+        << A << OperationRequest{OperationRequest::Kind::Status, {}, ForwardingReason::All, std::nullopt};
+    QTest::addRow("mobile: blanks inside") << LineKind::Mobile << OperationRequest::forwarding(u"06 12"_s);
+    QTest::addRow("mobile: 41 digits") << LineKind::Mobile << OperationRequest::forwarding(QString(41, u'6'));
 }
 
 // The configuration window passes its number as typed; the line still gets
-// nothing but digits, "+" and blanks.
+// nothing but digits, "+" and blanks, and nothing the line cannot do.
 void TestForwardingOperation::unsafeNumber_neverReachesTheLine()
 {
-    QFETCH(QString, number);
-    OperationRig rig({Reply::Ok}, OperationRequest::forwarding(number));
+    QFETCH(LineKind, line);
+    QFETCH(OperationRequest, request);
+    OperationRig rig({Reply::Ok}, request);
+    rig.modem.setCellular(true);
+    rig.operation.setDialogue(dialogueFor(line));
     rig.operation.start();
     QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
     QCOMPARE(rig.lines, QStringList{kDialogueFailure});
     QTest::qWait(100);
-    QVERIFY(rig.modem.receivedBytes().isEmpty());
+    QCOMPARE(rig.modem.receivedBytes(), line == LineKind::Mobile ? kSetup : QByteArray());
 }
 
 void TestForwardingOperation::lineDisappears_endsTheOperation_data()

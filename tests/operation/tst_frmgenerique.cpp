@@ -14,6 +14,9 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Reply = ModemSimulator::Reply;
 
+Q_DECLARE_METATYPE(LineKind)
+Q_DECLARE_METATYPE(OperationRequest)
+
 namespace {
 
 constexpr OperationTimings kShort{700ms, 500ms};
@@ -24,12 +27,13 @@ const QDateTime kNoon(QDate(2026, 12, 6), QTime(12, 0, 5));
 struct WindowRig
 {
     explicit WindowRig(const QList<Reply> &replies, const OperationRequest &request,
-                       OperationTimings timings = kShort)
+                       OperationTimings timings = kShort, LineKind line = LineKind::Analog)
     {
         if (!modem.open() || !modem.linkAsPort(2, folder.renvoliaFolder()))
             qFatal("no pseudo-terminal for the modem");
         modem.setDialReplies(replies);
-        window = FrmGenerique::launch(request, [] { return u"2"_s; }, clock, timings);
+        modem.setCellular(line == LineKind::Mobile);
+        window = FrmGenerique::launch(request, [] { return u"2"_s; }, clock, timings, line);
     }
     ~WindowRig() { delete window.data(); }
 
@@ -57,7 +61,8 @@ class TestFrmGenerique : public QObject
     Q_OBJECT
 private slots:
     void realTimings_forwardingSucceeds();
-    void cancellation_ticksItsBox();
+    void success_ticksItsBox_data();
+    void success_ticksItsBox();
     void controlsAsHandedOver_data();
     void controlsAsHandedOver();
     void stopKeys_stopRetriesThenClose_data();
@@ -89,16 +94,41 @@ void TestFrmGenerique::realTimings_forwardingSucceeds()
     QVERIFY2(gap >= 9950ms && gap < 11500ms, qPrintable(QString::number(gap.count())));
 }
 
-void TestFrmGenerique::cancellation_ticksItsBox()
+void TestFrmGenerique::success_ticksItsBox_data()
 {
-    WindowRig rig({Reply::Ok}, OperationRequest::cancellation());
-    QCOMPARE(rig.value(u"chkTerminé"_s), 2);
-    QCOMPARE(rig.value(u"chkAnnulation"_s), 0);
+    QTest::addColumn<LineKind>("line");
+    QTest::addColumn<OperationRequest>("request");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("ticked");
+    QTest::addColumn<QString>("grey");
+
+    QTest::addRow("cancellation") << LineKind::Analog << OperationRequest::cancellation()
+        << u"\r\nAnnulation effectuée à 12:00:05"_s << "ATDT#21#;\rATH0\r"_ba << u"chkAnnulation"_s << u"chkTerminé"_s;
+    QTest::addRow("forwarding on a mobile line, with the network's answer")
+        << LineKind::Mobile << OperationRequest::forwarding(u"+33612345678"_s)
+        << u"\r\nRenvoi effectué à 12:00:05\r\nRenvoi actif vers +33612345678"_s
+        << "ATE0\rAT+CMEE=1\rAT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"_ba << u"chkTerminé"_s
+        << u"chkAnnulation"_s;
+}
+
+void TestFrmGenerique::success_ticksItsBox()
+{
+    QFETCH(LineKind, line);
+    QFETCH(OperationRequest, request);
+    QFETCH(QString, report);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, ticked);
+    QFETCH(QString, grey);
+
+    WindowRig rig({Reply::Ok}, request, kShort, line);
+    QCOMPARE(rig.value(grey), 2);
+    QCOMPARE(rig.value(ticked), 0);
     QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
-    QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
-    QCOMPARE(rig.value(u"chkTerminé"_s), 2);
-    QCOMPARE(rig.report(), kHeading + u"\r\nAnnulation effectuée à 12:00:05"_s);
-    QTRY_COMPARE(rig.modem.receivedBytes().right(15), "ATDT#21#;\rATH0\r"_ba);
+    QCOMPARE(rig.value(ticked), 1);
+    QCOMPARE(rig.value(grey), 2);
+    QCOMPARE(rig.report(), kHeading + report);
+    QTRY_COMPARE(rig.modem.receivedBytes(), sent);
 }
 
 void TestFrmGenerique::controlsAsHandedOver_data()

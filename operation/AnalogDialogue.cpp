@@ -1,0 +1,61 @@
+#include "AnalogDialogue.h"
+
+#include "ServiceCodes.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What a code may hold besides the number: nothing that ends the dial
+// command or starts another one.
+bool isDialableCode(QString code)
+{
+    static const QRegularExpression dialable(QRegularExpression::anchoredPattern(u"[0-9*#+]+"_s));
+    return dialable.match(code.remove(ServiceCodes::kNumber)).hasMatch();
+}
+
+} // namespace
+
+QStringList AnalogDialogue::setupCommands() const
+{
+    return {};
+}
+
+QString AnalogDialogue::attemptCommand(const OperationRequest &request, QString *problem) const
+{
+    if (!request.isSafeToDial()) {
+        *problem = u"refused to dial \"%1\": only digits, \"+\" and blanks may reach the modem"_s.arg(request.number);
+        return {};
+    }
+    if (request.kind == OperationRequest::Kind::Status || request.noReplySeconds) {
+        *problem = u"not available on an analogue line"_s;
+        return {};
+    }
+    const QString code = ServiceCodes::code(request.kind, request.reason);
+    if (!isDialableCode(code)) {
+        *problem = u"no code to dial for %1 in the section %2 of the settings (\"%3\")"_s.arg(
+            ServiceCodes::entryName(request.kind, request.reason), ServiceCodes::kSection, code);
+        return {};
+    }
+    return u"ATDT"_s + QString(code).replace(ServiceCodes::kNumber, request.number) + u";\r"_s;
+}
+
+QString AnalogDialogue::followUpQuery(const OperationRequest &) const
+{
+    return {};
+}
+
+ReplyVerdict AnalogDialogue::judge(const QString &received, bool timeUp, bool) const
+{
+    using S = ReplyVerdict::State;
+    if (!timeUp)
+        return {S::Pending, {}, {}};
+    return {received.contains(u"OK"_s) ? S::Accepted : S::Refused, {}, {}};
+}
+
+bool AnalogDialogue::acceptedAttemptIsACall() const
+{
+    return true;
+}
