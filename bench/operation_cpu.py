@@ -13,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import datetime
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "build"))
@@ -37,14 +38,15 @@ def measure(name, command, port, environment):
     wait_for(lambda: os.path.islink(link), 5, "the simulated modem started")
     device = os.path.realpath(link)
 
+    # The first byte: the engine logs each write to the line with the wall
+    # clock, and a write to a pseudo-terminal is on the line when it returns.
+    program_log = os.path.join(environment["XDG_CONFIG_HOME"], f"program{port}.log")
+    started_wall = time.time()
     started = time.monotonic()
-    program = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=environment)
-    # The first byte: the pseudo-terminal's input queue stops being empty.
-    first = None
-    while first is None and time.monotonic() - started < 5:
-        if open(modem_log).read().strip().splitlines()[1:]:
-            first = time.monotonic() - started
-        time.sleep(0.0005)
+    with open(program_log, "w") as log:
+        program = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=log, env=dict(
+            environment, QT_LOGGING_RULES="renvolia.operation.debug=true",
+            QT_MESSAGE_PATTERN="%{time yyyy-MM-ddThh:mm:ss.zzz} %{message}"))
     wait_for(lambda: re.search(r" ATH0$", open(modem_log).read(), re.M), 40, f"{name}: the hang-up")
     time.sleep(0.5)
     wall = time.monotonic() - started
@@ -56,6 +58,8 @@ def measure(name, command, port, environment):
     modem.wait()
     cpu = usage.ru_utime + usage.ru_stime
     dials = len(re.findall(r" ATDT", open(modem_log).read()))
+    sent = re.search(r"^(\S+) sent", open(program_log).read(), re.M)
+    first = datetime.datetime.fromisoformat(sent.group(1)).timestamp() - started_wall if sent else None
     return {"dials": dials, "first byte (ms)": 1000 * first if first else float("nan"), "wall (s)": wall,
             "CPU (s)": cpu, "CPU share (%)": 100 * cpu / wall, "peak RSS (MiB)": usage.ru_maxrss / 1024}
 
