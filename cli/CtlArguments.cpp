@@ -60,7 +60,7 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     if (option == u"--quiet"_s || option == u"-q"_s)
         return parsed.quiet = true;
     const bool takesValue = option.startsWith(u"--port"_s) || option.startsWith(u"--attempts"_s)
-        || option.startsWith(u"--deadline"_s) || option.startsWith(u"--tail"_s);
+        || option.startsWith(u"--deadline"_s) || option.startsWith(u"--tail"_s) || option.startsWith(u"--assign"_s);
     if (!takesValue)
         return fail(error, u"unknown option: "_s + option);
     const std::optional<QString> value = reader.valueOf(option);
@@ -75,6 +75,10 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     }
     if (option == u"--deadline"_s && (parsed.deadline = parseDuration(*value)))
         return true;
+    if (option == u"--assign"_s) {
+        parsed.assign = *value;
+        return parsed.command == CtlArguments::Command::Ports || fail(error, u"--assign goes with the ports command"_s);
+    }
     if (option == u"--tail"_s) {
         const std::optional<int> lines = count(*value, 0, 1000000);
         parsed.tail = lines.value_or(0);
@@ -133,6 +137,11 @@ CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
             parsed.number = argument;
             if (!checkNumber(argument, error))
                 return parsed;
+        } else if (!parsed.assign.isNull() && !parsed.port) {
+            if (!(parsed.port = count(argument, 1, CommLine::kHighestPort))) {
+                *error = u"--assign takes a port number from 1 to 255: "_s + argument;
+                return parsed;
+            }
         } else {
             *error = u"unexpected argument: "_s + argument;
             return parsed;
@@ -160,7 +169,10 @@ QString ctlUsage()
     return uR"(Usage :
   renvoliactl forward NUMÉRO   [options]   renvoie les appels vers NUMÉRO
   renvoliactl cancel           [options]   annule le renvoi des appels
-  renvoliactl ports            [--json]    les ports de cette machine
+  renvoliactl ports            [--json]    les ports et les périphériques série de cette machine
+  renvoliactl ports --assign PÉRIPHÉRIQUE [N]
+                                           donne au périphérique un numéro de port (le
+                                           premier libre à partir de 3, sinon N) et le retient
   renvoliactl journal          [--tail N]  les dernières lignes du journal
   renvoliactl --help | --version
 
@@ -174,5 +186,7 @@ Options :
 Codes de sortie : 0 renvoi ou annulation acceptés ; 1 non acceptés dans les
 tentatives ou le délai ; 2 ligne de commande erronée ; 3 port impossible à
 ouvrir ; 5 ligne perdue en cours de tentative ; 128+N arrêté par le signal N.
+ports --assign : 0 numéro attribué ; 1 aucun numéro n'a pu l'être ; 2 ce
+n'est pas un périphérique en mode caractère.
 )"_s;
 }

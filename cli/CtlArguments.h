@@ -13,7 +13,8 @@ struct CtlArguments
 
     Command command = Command::Help;
     QString number;                 // forward
-    std::optional<int> port;        // --port; the saved port otherwise
+    std::optional<int> port;        // --port; the saved port otherwise; the N of ports --assign DEVICE N
+    QString assign;                 // ports --assign DEVICE
     int attempts = 30;              // --attempts; 0: until interrupted
     std::optional<std::chrono::seconds> deadline;
     bool json = false;

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "HelpFiles.h"
 #include "RegistryApi.h"
+#include "SerialDevices.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -29,7 +30,8 @@ class FrmConfig : public QMainWindow
 public:
     explicit FrmConfig(const Clock &clock = systemClock(),
                        registry::RegistryApi &registry = registry::platformRegistry(),
-                       const HelpFiles &help = HelpFiles::forThisProgram(), QWidget *parent = nullptr);
+                       const HelpFiles &help = HelpFiles::forThisProgram(),
+                       const SerialDeviceSource &devices = SerialDeviceSource::system(), QWidget *parent = nullptr);
 
 private:
     QWidget *buildParametersTab();
@@ -53,10 +55,12 @@ private:
     void tabConfig_Click(int index);
     void listModems();
     void cmdChoix_Click();
+    void chooseDevice();
 
     const Clock &m_clock;
     registry::RegistryApi &m_registry;
     const HelpFiles m_help;
+    const SerialDeviceSource &m_devices;
     LaunchClock *timLance = nullptr;
     QTabWidget *tabConfig = nullptr;
     QCheckBox *chkAnnul = nullptr;
