@@ -42,7 +42,12 @@ protected:
         const QHash<QString, QString> stable = stableLinks();
         QList<SerialDevice> devices;
         for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts()) {
-            SerialDevice device{port.systemLocation(), port.portName(), port.description(), port.manufacturer(),
+#ifdef Q_OS_WIN
+            const QString path = port.portName(); // COM5, as the ports are named; not \\.\COM5
+#else
+            const QString path = port.systemLocation();
+#endif
+            SerialDevice device{path, port.portName(), port.description(), port.manufacturer(),
                                 std::nullopt, std::nullopt, port.serialNumber(), QString()};
             if (port.hasVendorIdentifier())
                 device.vendorId = port.vendorIdentifier();
