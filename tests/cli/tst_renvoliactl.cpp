@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -264,6 +265,9 @@ void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice()
     const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
     QVERIFY(device == u"file"_s || QFile::setPermissions(path, device == u"modem"_s ? readWrite : QFile::Permissions()));
 
+    const QTemporaryDir bin; // the build folder may be closed to others
+    const QString program = bin.filePath(u"renvoliactl"_s);
+    QVERIFY(QFile::copy(QStringLiteral(RENVOLIACTL), program) && QFile::setPermissions(bin.path(), everyone));
     QProcess run;
     if (geteuid() == 0) {
         run.setChildProcessModifier([] {
@@ -272,7 +276,7 @@ void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice()
                 ::_exit(126);
         });
     }
-    run.start(QStringLiteral(RENVOLIACTL), QStringList{u"ports"_s, u"--assign"_s, path} + wanted.split(u' ', Qt::SkipEmptyParts));
+    run.start(program, QStringList{u"ports"_s, u"--assign"_s, path} + wanted.split(u' ', Qt::SkipEmptyParts));
     QVERIFY(run.waitForFinished(10000));
     QCOMPARE(run.exitCode(), exitCode);
     const QString stdErr = QString::fromUtf8(run.readAllStandardError());
