@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace bench {
@@ -18,6 +19,15 @@ inline double peakMemoryMiB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// This process's CPU time, user and system: unlike the wall clock, it does
+// not grow when other programs share the processor.
+inline double cpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 // Runs work in a fresh folder under argv[1] (else $TMPDIR, else /tmp) and

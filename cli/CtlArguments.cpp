@@ -63,7 +63,7 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     if (option == u"--quiet"_s || option == u"-q"_s)
         return parsed.quiet = true;
     static const QStringList valueOptions{u"--port"_s,   u"--attempts"_s, u"--deadline"_s,     u"--tail"_s,
-                                          u"--line"_s,   u"--reason"_s,   u"--no-reply-time"_s};
+                                          u"--line"_s,   u"--reason"_s,   u"--no-reply-time"_s, u"--assign"_s};
     const bool takesValue = std::any_of(valueOptions.begin(), valueOptions.end(),
                                         [&option](const QString &name) { return option.startsWith(name); });
     if (!takesValue)
@@ -89,6 +89,10 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     }
     if (option == u"--no-reply-time"_s && (parsed.noReplySeconds = count(*value, kShortestNoReplyTime, kLongestNoReplyTime)))
         return true;
+    if (option == u"--assign"_s) {
+        parsed.assign = *value;
+        return parsed.command == CtlArguments::Command::Ports || fail(error, u"--assign goes with the ports command"_s);
+    }
     if (option == u"--tail"_s) {
         const std::optional<int> lines = count(*value, 0, 1000000);
         parsed.tail = lines.value_or(0);
@@ -150,6 +154,11 @@ CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
             *error = forwardingNumberProblem(argument);
             if (!error->isEmpty())
                 return parsed;
+        } else if (!parsed.assign.isNull() && !parsed.port) {
+            if (!(parsed.port = count(argument, 1, CommLine::kHighestPort))) {
+                *error = u"--assign takes a port number from 1 to 255: "_s + argument;
+                return parsed;
+            }
         } else {
             *error = u"unexpected argument: "_s + argument;
             return parsed;
@@ -180,7 +189,10 @@ QString ctlUsage()
   renvoliactl forward NUMÉRO   [options]   renvoie les appels vers NUMÉRO
   renvoliactl cancel           [options]   annule le renvoi des appels
   renvoliactl status           [options]   ce que le réseau renvoie (modem mobile)
-  renvoliactl ports            [--json]    les ports de cette machine
+  renvoliactl ports            [--json]    les ports et les périphériques série de cette machine
+  renvoliactl ports --assign PÉRIPHÉRIQUE [N]
+                                           donne au périphérique un numéro de port (le
+                                           premier libre à partir de 3, sinon N) et le retient
   renvoliactl journal          [--tail N]  les dernières lignes du journal
   renvoliactl --help | --version
 
@@ -203,5 +215,7 @@ acceptés dans les tentatives ou le délai ; 2 ligne de commande erronée ; 3 po
 impossible à ouvrir ; 4 impossible sur cette ligne (consultation sur une ligne
 analogique, code absent) ; 5 ligne perdue en cours de tentative ; 128+N arrêté
 par le signal N.
+ports --assign : 0 numéro attribué ; 1 aucun numéro n'a pu l'être ; 2 ce
+n'est pas un périphérique en mode caractère.
 )"_s;
 }

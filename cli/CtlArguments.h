@@ -16,10 +16,11 @@ struct CtlArguments
 
     Command command = Command::Help;
     QString number;                 // forward
-    std::optional<int> port;        // --port; the saved port otherwise
+    std::optional<int> port;        // --port; the saved port otherwise; the N of ports --assign DEVICE N
     std::optional<LineKind> line;   // --line; the saved line kind otherwise
     ForwardingReason reason = ForwardingReason::All;
     std::optional<int> noReplySeconds;
+    QString assign;                 // ports --assign DEVICE
     int attempts = 30;              // --attempts; 0: until interrupted
     std::optional<std::chrono::seconds> deadline;
     bool json = false;

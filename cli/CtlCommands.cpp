@@ -2,7 +2,9 @@
 
 #include "CtlOutput.h"
 #include "Journal.h"
+#include "PortAssignment.h"
 #include "PortList.h"
+#include "PortSetting.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,19 +12,100 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+constexpr int kNotAssigned = 1;
+constexpr int kNotADevice = 2;
+
+QJsonValue optionalNumber(int number)
+{
+    return number != 0 ? QJsonValue(number) : QJsonValue();
+}
+
+// USB ids as lsusb writes them: "0baf".
+QJsonValue usbId(std::optional<quint16> id)
+{
+    return id ? QJsonValue(u"%1"_s.arg(*id, 4, 16, QChar(u'0'))) : QJsonValue();
+}
+
+QJsonObject portJson(const PortEntry &entry)
+{
+    return {{u"port"_s, entry.port}, {u"device"_s, entry.device}, {u"state"_s, stateName(entry.state)},
+            {u"why"_s, entry.why}};
+}
+
+QJsonObject deviceJson(const DeviceEntry &entry)
+{
+    const SerialDevice &device = entry.device;
+    return {{u"device"_s, device.path},         {u"description"_s, device.description},
+            {u"maker"_s, device.maker},         {u"vendorId"_s, usbId(device.vendorId)},
+            {u"productId"_s, usbId(device.productId)}, {u"serialNumber"_s, device.serialNumber},
+            {u"stablePath"_s, device.stablePath}, {u"port"_s, optionalNumber(entry.port)},
+            {u"state"_s, stateName(entry.state)}, {u"why"_s, entry.why}};
+}
+
+QString portLine(const PortEntry &entry)
+{
+    return u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, stateDescription(entry.state));
+}
+
+QString deviceLine(const DeviceEntry &entry)
+{
+    const QString port = entry.port != 0 ? u"COM%1"_s.arg(entry.port) : u"sans numéro de port"_s;
+    return u"%1\t%2\t%3\t%4"_s.arg(entry.device.path, entry.device.label(), port, stateDescription(entry.state));
+}
+
+void printJson(const QJsonObject &object)
+{
+    printOut(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+}
+
+// What the choice of a modem in the configuration window does: a port that
+// leads to the device, then that port as the saved one.
+int assignCommand(const CtlArguments &arguments)
+{
+    const SerialDevice device = SerialDeviceSource::system().deviceAt(arguments.assign);
+    const PortAssignment assignment = assignPort(device.path, device.stablePath, arguments.port);
+    if (!assignment.assigned()) {
+        printErr(u"renvoliactl: "_s + assignment.why);
+        return assignment.outcome == PortAssignment::Outcome::NotADevice ? kNotADevice : kNotAssigned;
+    }
+    PortSetting::setCurrent(QString::number(assignment.port));
+    if (!PortSetting::save()) {
+        printErr(u"renvoliactl: port %1 could not be saved in %2"_s.arg(assignment.port).arg(PortSetting::storeLocation()));
+        return kNotAssigned;
+    }
+    const PortEntry entry = probePort(assignment.port);
+    if (entry.state != CommLine::OpenFailure::None)
+        printErr(u"renvoliactl: COM%1: %2"_s.arg(entry.port).arg(entry.why));
+    if (arguments.json)
+        printJson(portJson(entry));
+    else
+        printOut(portLine(entry));
+    return 0;
+}
+
+} // namespace
+
 int listPortsCommand(const CtlArguments &arguments)
 {
+    if (!arguments.assign.isNull())
+        return assignCommand(arguments);
     const QList<PortEntry> ports = listPorts();
+    const QList<DeviceEntry> devices = listDevices(SerialDeviceSource::system());
     if (arguments.json) {
-        QJsonArray list;
+        QJsonArray portList, deviceList;
         for (const PortEntry &entry : ports)
-            list.append(QJsonObject{{u"port"_s, entry.port}, {u"device"_s, entry.device},
-                                    {u"state"_s, stateName(entry.state)}, {u"why"_s, entry.why}});
-        printOut(QString::fromUtf8(QJsonDocument(QJsonObject{{u"ports"_s, list}}).toJson(QJsonDocument::Compact)));
+            portList.append(portJson(entry));
+        for (const DeviceEntry &entry : devices)
+            deviceList.append(deviceJson(entry));
+        printJson({{u"ports"_s, portList}, {u"devices"_s, deviceList}});
         return 0;
     }
     for (const PortEntry &entry : ports)
-        printOut(u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, stateDescription(entry.state)));
+        printOut(portLine(entry));
+    for (const DeviceEntry &entry : devices)
+        printOut(deviceLine(entry));
     return 0;
 }
 

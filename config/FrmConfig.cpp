@@ -5,6 +5,7 @@
 #include "FrmPort.h"
 #include "LaunchSchedule.h"
 #include "ModemDiscovery.h"
+#include "PortAssignment.h"
 #include "PortSetting.h"
 #include "ShellOpen.h"
 #include "Twips.h"
@@ -31,6 +32,9 @@ namespace {
 const QString kTitle = u"Renvolia"_s;
 const QString kTagIdle = u"Go"_s;
 const QString kTagArmed = u"Annuler"_s;
+// comModem's items carry the port as item data; a device, its paths besides.
+constexpr int kDeviceRole = Qt::UserRole + 1;
+constexpr int kStablePathRole = Qt::UserRole + 2;
 
 // An etched separator between the groups of the first tab.
 QFrame *etchedLine(QWidget *parent)
@@ -58,11 +62,13 @@ QPushButton *button(const QString &name, const QString &text, QWidget *parent)
 
 } // namespace
 
-FrmConfig::FrmConfig(const Clock &clock, registry::RegistryApi &registry, const HelpFiles &help, QWidget *parent)
+FrmConfig::FrmConfig(const Clock &clock, registry::RegistryApi &registry, const HelpFiles &help,
+                     const SerialDeviceSource &devices, QWidget *parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_clock(clock)
     , m_registry(registry)
     , m_help(help)
+    , m_devices(devices)
     , timLance(new LaunchClock(clock, this))
 {
     setObjectName(u"frmConfig"_s);
@@ -311,17 +317,20 @@ void FrmConfig::tabConfig_Click(int index)
         listModems();
 }
 
-// The window is blocked while the registry is walked; it takes a moment on
-// a large hardware tree.
+// The window is blocked while the registry is walked and the devices are
+// listed; it takes a moment on a large hardware tree.
 void FrmConfig::listModems()
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     cRegistry reg(m_registry);
-    const ModemDiscovery found = ModemDiscovery::run(reg, PortSetting::current());
+    const ModemDiscovery found = ModemDiscovery::run(reg, PortSetting::current(), m_devices);
     QGuiApplication::restoreOverrideCursor();
 
-    for (const ModemDiscovery::Modem &modem : found.modems)
+    for (const ModemDiscovery::Modem &modem : found.modems) {
         comModem->addItem(modem.model, modem.port);
+        comModem->setItemData(comModem->count() - 1, modem.device, kDeviceRole);
+        comModem->setItemData(comModem->count() - 1, modem.stablePath, kStablePathRole);
+    }
     comModem->setCurrentIndex(found.selected);
     if (found.failed) {
         lblInfo->setText(ModemDiscovery::failureText());
@@ -337,7 +346,23 @@ void FrmConfig::cmdChoix_Click()
         showMessage(u"Sélectionnez un nom de modem."_s, QMessageBox::Information);
         return;
     }
-    acceptPort(QString::number(comModem->currentData().toInt()));
+    if (comModem->currentData(kDeviceRole).toString().isEmpty())
+        acceptPort(QString::number(comModem->currentData().toInt()));
+    else
+        chooseDevice();
+}
+
+// The setting changes only once a port leads to the device.
+void FrmConfig::chooseDevice()
+{
+    const PortAssignment assignment = assignPort(comModem->currentData(kDeviceRole).toString(),
+                                                 comModem->currentData(kStablePathRole).toString());
+    if (!assignment.assigned()) {
+        showMessage(u"Aucun port n'a pu être attribué à ce modem : "_s + assignment.why + u'.', QMessageBox::Warning);
+        return;
+    }
+    comModem->setItemData(comModem->currentIndex(), assignment.port);
+    acceptPort(QString::number(assignment.port));
 }
 
 void FrmConfig::mnuAide_Click(int index)

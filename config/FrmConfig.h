@@ -4,6 +4,7 @@
 #include "HelpFiles.h"
 #include "LineKind.h"
 #include "RegistryApi.h"
+#include "SerialDevices.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -31,7 +32,8 @@ class FrmConfig : public QMainWindow
 public:
     explicit FrmConfig(const Clock &clock = systemClock(),
                        registry::RegistryApi &registry = registry::platformRegistry(),
-                       const HelpFiles &help = HelpFiles::forThisProgram(), QWidget *parent = nullptr);
+                       const HelpFiles &help = HelpFiles::forThisProgram(),
+                       const SerialDeviceSource &devices = SerialDeviceSource::system(), QWidget *parent = nullptr);
 
 private:
     QWidget *buildParametersTab();
@@ -57,10 +59,12 @@ private:
     void listModems();
     void cmdChoix_Click();
     void optLigne_Click(LineKind kind);
+    void chooseDevice();
 
     const Clock &m_clock;
     registry::RegistryApi &m_registry;
     const HelpFiles m_help;
+    const SerialDeviceSource &m_devices;
     LaunchClock *timLance = nullptr;
     QTabWidget *tabConfig = nullptr;
     QCheckBox *chkAnnul = nullptr;

@@ -1,5 +1,9 @@
 #include "ModemDiscovery.h"
 
+#include "PortDevice.h"
+
+#include <QSet>
+
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
@@ -83,30 +87,64 @@ qint32 portNumber(const QString &digits)
     return port;
 }
 
+void listRegistryModems(cRegistry &reg, const QString &currentPort, ModemDiscovery &found)
+{
+    reg.setClassKey(registry::LocalMachine);
+    QList<ModemKey> modems = modemKeys(reg);
+    if (modems.isEmpty())
+        throw std::runtime_error("no modem class key, or no modem under it");
+    findPorts(reg, modems);
+    for (const ModemKey &modem : modems) {
+        if (modem.portDigits.isEmpty())
+            continue;
+        found.modems.append({modem.model, portNumber(modem.portDigits), {}, {}});
+        if (modem.portDigits == currentPort)
+            found.selected = int(found.modems.size()) - 1;
+    }
+}
+
+// Returns whether any device was listed.
+bool listDevices(const SerialDeviceSource &source, const QString &currentPort, ModemDiscovery &found)
+{
+    QSet<qint32> registryPorts;
+    for (const ModemDiscovery::Modem &modem : std::as_const(found.modems))
+        registryPorts.insert(modem.port);
+    const QHash<QString, int> ports = portsByDevice();
+    bool listed = false;
+    for (const SerialDevice &device : source.devices()) {
+        const int port = ports.value(deviceIdentity(device.path));
+        if (port != 0 && registryPorts.contains(port))
+            continue;
+        found.modems.append({ModemDiscovery::deviceText(device, port), port, device.path, device.stablePath});
+        if (port != 0 && QString::number(port) == currentPort)
+            found.selected = int(found.modems.size()) - 1;
+        listed = true;
+    }
+    return listed;
+}
+
 } // namespace
 
-ModemDiscovery ModemDiscovery::run(cRegistry &reg, const QString &currentPort)
+ModemDiscovery ModemDiscovery::run(cRegistry &reg, const QString &currentPort, const SerialDeviceSource &devices)
 {
     ModemDiscovery found;
+    bool registryFailed = false;
     try {
-        reg.setClassKey(registry::LocalMachine);
-        QList<ModemKey> modems = modemKeys(reg);
-        if (modems.isEmpty()) {
-            found.failed = true;
-            return found;
-        }
-        findPorts(reg, modems);
-        for (const ModemKey &modem : modems) {
-            if (modem.portDigits.isEmpty())
-                continue;
-            found.modems.append({modem.model, portNumber(modem.portDigits)});
-            if (modem.portDigits == currentPort)
-                found.selected = int(found.modems.size()) - 1;
-        }
+        listRegistryModems(reg, currentPort, found);
     } catch (const std::exception &) {
-        found.failed = true;
+        registryFailed = true;
     }
+    found.failed = !listDevices(devices, currentPort, found) && registryFailed;
     return found;
+}
+
+QString ModemDiscovery::deviceText(const SerialDevice &device, int port)
+{
+    QString where = device.name;
+    if (port != 0 && device.name.compare(u"COM"_s + QString::number(port), Qt::CaseInsensitive) != 0)
+        where += u", port "_s + QString::number(port);
+    const QString label = device.label();
+    return label.isEmpty() ? where : label + u" ("_s + where + u')';
 }
 
 QString ModemDiscovery::failureText()

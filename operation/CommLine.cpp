@@ -67,8 +67,16 @@ bool CommLine::setPortOpen(bool open, QString *error)
         close();
         return true;
     }
+    return openDevice(portDevicePath(m_commPort), error);
+}
+
+bool CommLine::openDevice(const QString &device, QString *error)
+{
+    if (m_port.isOpen())
+        return failOpening(OpenFailure::Busy, u"the port is open"_s, error);
     m_openFailure = OpenFailure::None;
-    m_port.setPortName(portDevicePath(m_commPort));
+    m_device = device;
+    m_port.setPortName(device);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -113,7 +121,7 @@ bool CommLine::failOpening(OpenFailure kind, const QString &text, QString *error
 bool CommLine::failOpeningTheDevice(QString *error)
 {
 #ifdef Q_OS_UNIX
-    const QByteArray device = QFile::encodeName(portDevicePath(m_commPort));
+    const QByteArray device = QFile::encodeName(m_device);
     if (::access(device.constData(), F_OK) == 0 && ::access(device.constData(), R_OK | W_OK) != 0)
         return failOpening(OpenFailure::NoPermission,
                            u"no permission to use the device; add yourself to the group dialout, then log in again"_s,
@@ -131,7 +139,7 @@ bool CommLine::failOpeningTheDevice(QString *error)
 
 bool CommLine::noOtherHolder(QString *error)
 {
-    const QList<PortHolder> holders = otherProcessesHolding(portDevicePath(m_commPort));
+    const QList<PortHolder> holders = otherProcessesHolding(m_device);
     if (holders.isEmpty())
         return true;
     QStringList names;

@@ -28,6 +28,9 @@ public:
     // and drops DTR before letting go.
     bool setPortOpen(bool open, QString *error = nullptr);
     OpenFailure openFailure() const;
+    // Opens a device by its path rather than by port number, the same way:
+    // to learn whether a device no port leads to can be used.
+    bool openDevice(const QString &device, QString *error = nullptr);
 
     // Characters received and not yet read; setting it to 0 discards them.
     qint64 InBufferCount() const;
@@ -58,6 +61,7 @@ private:
 
     QSerialPort m_port;
     int m_commPort = 1;
+    QString m_device;
     bool m_closing = false;
     OpenFailure m_openFailure = OpenFailure::None;
 };

@@ -1,5 +1,6 @@
 #include "PortDevice.h"
 
+#include "CommLine.h"
 #include "UserFolders.h"
 
 #include <QFileInfo>
@@ -51,7 +52,7 @@ QString portDevicePath(int port)
 #ifdef Q_OS_WIN
     return u"COM"_s + QString::number(port);
 #else
-    const QFileInfo link(renvoliaConfigFolder() + u"/ports/com"_s + QString::number(port));
+    const QFileInfo link(portLinkPath(port));
     if (link.isSymLink()) {
         // The lock that keeps the port exclusive is named after the device,
         // so two links to one device must lead to one name.
@@ -62,4 +63,28 @@ QString portDevicePath(int port)
         return link.absoluteFilePath();
     return u"/dev/ttyS"_s + QString::number(port - 1);
 #endif
+}
+
+QString portLinkPath(int port)
+{
+    return renvoliaConfigFolder() + u"/ports/com"_s + QString::number(port);
+}
+
+QString deviceIdentity(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return path.toUpper();
+#else
+    return QFileInfo(path).canonicalFilePath();
+#endif
+}
+
+QHash<QString, int> portsByDevice()
+{
+    QHash<QString, int> ports;
+    for (int port = CommLine::kHighestPort; port >= 1; --port) {
+        if (const QString device = deviceIdentity(portDevicePath(port)); !device.isEmpty())
+            ports.insert(device, port);
+    }
+    return ports;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -12,3 +13,13 @@ std::optional<int> portNumberFromText(const QString &text);
 // The device behind port N: "COMN" on Windows. Elsewhere the device that the
 // link <config folder>/ports/comN names, or /dev/ttyS<N-1> without a link.
 QString portDevicePath(int port);
+
+// <config folder>/ports/comN, where port N's link lives.
+QString portLinkPath(int port);
+
+// What tells devices apart: the path with every link resolved; COMn itself
+// on Windows. Empty for a path that leads nowhere.
+QString deviceIdentity(const QString &path);
+
+// The lowest port number that leads to each device, by its identity.
+QHash<QString, int> portsByDevice();

@@ -8,30 +8,43 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Opening is the only sure test: a /dev/ttyS node exists for every UART the
-// kernel could have, and opening one without hardware fails.
-PortEntry probe(int port)
+PortEntry probePort(int port)
 {
     PortEntry entry{port, portDevicePath(port), CommLine::OpenFailure::None, {}};
-    CommLine line;
-    if (line.setCommPort(port) && line.setPortOpen(true, &entry.why))
-        line.setPortOpen(false);
-    entry.state = line.openFailure();
+    entry.state = probeDevice(entry.device, &entry.why);
     return entry;
 }
 
-} // namespace
+// Opening is the only sure test: a /dev/ttyS node exists for every UART the
+// kernel could have, and opening one without hardware fails.
+CommLine::OpenFailure probeDevice(const QString &device, QString *why)
+{
+    CommLine line;
+    if (line.openDevice(device, why))
+        line.setPortOpen(false);
+    return line.openFailure();
+}
 
 QList<PortEntry> listPorts()
 {
     QList<PortEntry> ports;
     for (int port = 1; port <= CommLine::kHighestPort; ++port) {
         if (QFileInfo::exists(portDevicePath(port)))
-            ports << probe(port);
+            ports << probePort(port);
     }
     return ports;
+}
+
+QList<DeviceEntry> listDevices(const SerialDeviceSource &source)
+{
+    const QHash<QString, int> ports = portsByDevice();
+    QList<DeviceEntry> entries;
+    for (const SerialDevice &device : source.devices()) {
+        DeviceEntry entry{device, ports.value(deviceIdentity(device.path)), {}, {}};
+        entry.state = probeDevice(device.path, &entry.why);
+        entries << entry;
+    }
+    return entries;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommLine.h"
+#include "SerialDevices.h"
 
 #include <QList>
 #include <QString>
@@ -16,6 +17,22 @@ struct PortEntry
 };
 
 QList<PortEntry> listPorts();
+PortEntry probePort(int port);
+
+// A device of the system, the port that leads to it and whether it can be
+// opened now.
+struct DeviceEntry
+{
+    SerialDevice device;
+    int port = 0; // 0: no port leads to it yet
+    CommLine::OpenFailure state = CommLine::OpenFailure::None;
+    QString why;
+};
+
+QList<DeviceEntry> listDevices(const SerialDeviceSource &source);
+
+// Whether the device can be opened now, and why not.
+CommLine::OpenFailure probeDevice(const QString &device, QString *why = nullptr);
 
 // "free", "busy", "no permission", "unusable", "missing".
 QString stateName(CommLine::OpenFailure state);

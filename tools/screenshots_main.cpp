@@ -96,7 +96,10 @@ void storeRegisteredUser(registry::RegistryApi &store)
 
 bool shootConfiguration(const QDir &folder, registry::RegistryApi &store, const Clock &clock)
 {
-    FrmConfig config(clock, store);
+    // One USB modem, whatever this machine has.
+    const SerialDeviceList devices({SerialDevice{u"/dev/ttyACM0"_s, u"ttyACM0"_s, u"USR5637 56K Faxmodem"_s,
+                                                 u"U.S.Robotics"_s, 0x0baf, 0x0303, u"0000001"_s, QString()}});
+    FrmConfig config(clock, store, HelpFiles::forThisProgram(), devices);
     config.show();
     bool saved = save(&config, folder, u"configuration-parametres.png"_s);
     config.findChild<QTabWidget *>(u"tabConfig"_s)->setCurrentIndex(1);

@@ -1,16 +1,25 @@
 #include "ModemSimulator.h"
+#include "PortSetting.h"
 #include "TemporaryConfigFolder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPortInfo>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <memory>
+
+#include <grp.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Reply = ModemSimulator::Reply;
@@ -60,6 +69,8 @@ private slots:
     void portHeldOpen_endsAtOnceWith3();
     void lineLost_endsWith5();
     void ports_listsLinkedDevices();
+    void portsAssign_linksLikeTheWindowsChoice_data();
+    void portsAssign_linksLikeTheWindowsChoice();
     void runsWithoutGuiLibraries();
 
 private:
@@ -88,6 +99,8 @@ void TestRenvoliactl::badArguments_usageAndNothingSent_data()
     QTest::addRow("no-reply time for busy calls")
         << QStringList{u"forward"_s, u"06"_s, u"--reason=busy"_s, u"--no-reply-time=20"_s};
     QTest::addRow("status with a number") << QStringList{u"status"_s, u"0612"_s};
+    QTest::addRow("assign to port 256") << QStringList{u"ports"_s, u"--assign"_s, u"/dev/null"_s, u"256"_s};
+    QTest::addRow("assign outside ports") << QStringList{u"cancel"_s, u"--assign=/dev/null"_s};
 }
 
 void TestRenvoliactl::badArguments_usageAndNothingSent()
@@ -223,14 +236,91 @@ void TestRenvoliactl::ports_listsLinkedDevices()
     run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s, u"--json"_s});
     QVERIFY(run.waitForFinished(10000));
     QCOMPARE(run.exitCode(), 0);
+    const QJsonObject listed = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
     QMap<int, QJsonObject> ports;
-    for (const QJsonValue &port : QJsonDocument::fromJson(run.readAllStandardOutput()).object().value(u"ports"_s).toArray())
+    for (const QJsonValue &port : listed.value(u"ports"_s).toArray())
         ports.insert(port[u"port"_s].toInt(), port.toObject());
     QCOMPARE(ports.value(11).value(u"device"_s).toString(), free.devicePath());
     QCOMPARE(ports.value(11).value(u"state"_s).toString(), u"free"_s);
     QCOMPARE(ports.value(12).value(u"state"_s).toString(), u"busy"_s);
+    QStringList devices, systemDevices;
+    for (const QJsonValue &device : listed.value(u"devices"_s).toArray())
+        devices << device[u"device"_s].toString();
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
+        systemDevices << port.systemLocation();
+    QCOMPARE(QSet(devices.cbegin(), devices.cend()), QSet(systemDevices.cbegin(), systemDevices.cend()));
     holder.kill();
     holder.waitForFinished();
+}
+
+void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice_data()
+{
+    QTest::addColumn<QString>("device");   // "modem", its path locked ("locked modem"), or "file"
+    QTest::addColumn<QString>("wanted");
+    QTest::addColumn<bool>("portsWritable");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("port");         // the one linked and saved; 0: none
+    QTest::addColumn<QString>("out");      // after "COMn\t<device>\t"
+    QTest::addColumn<QString>("err");      // a pattern
+
+    QTest::addRow("a pseudo-terminal gets port 3") << u"modem"_s << QString() << true << 0 << 3 << u"libre"_s << QString();
+    QTest::addRow("the port asked for") << u"modem"_s << u"9"_s << true << 0 << 9 << u"libre"_s << QString();
+    QTest::addRow("no permission on the device: assigned, and how to fix it")
+        << u"locked modem"_s << QString() << true << 0 << 3 << u"accès refusé (ajoutez-vous au groupe dialout)"_s
+        << u"renvoliactl: COM3: no permission to use the device; add yourself to the group dialout, then log in again"_s;
+    QTest::addRow("no permission to make the link") << u"modem"_s << QString() << false << 1 << 0 << QString()
+                                                     << u"le lien \\S+/ports/com3 n'a pas pu être créé \\(.+\\)"_s;
+    QTest::addRow("not a character device: 2") << u"file"_s << QString() << true << 2 << 0 << QString()
+                                                << u"n'est pas un périphérique en mode caractère"_s;
+}
+
+// Root opens everything, so renvoliactl runs as "nobody" then.
+void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, wanted);
+    QFETCH(bool, portsWritable);
+    QFETCH(int, exitCode);
+    QFETCH(int, port);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    const TemporaryConfigFolder folder;
+    const QString ports = folder.renvoliaFolder() + u"/ports"_s;
+    QVERIFY(QDir().mkpath(ports));
+    const auto everyone = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    const auto writable = QFile::WriteOwner | QFile::WriteOther;
+    for (const QString &path : {QFileInfo(folder.renvoliaFolder()).path(), folder.renvoliaFolder(), ports})
+        QVERIFY(QFile::setPermissions(path, everyone | (portsWritable ? writable : QFile::Permissions())));
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    const QString path = device == u"file"_s ? folder.renvoliaFolder() + u"/renvolia.conf"_s : modem.devicePath();
+    QVERIFY(device != u"file"_s || QFile(path).open(QIODevice::WriteOnly));
+    const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
+    QVERIFY(device == u"file"_s || QFile::setPermissions(path, device == u"modem"_s ? readWrite : QFile::Permissions()));
+
+    const QTemporaryDir bin; // the build folder may be closed to others
+    const QString program = bin.filePath(u"renvoliactl"_s);
+    QVERIFY(QFile::copy(QStringLiteral(RENVOLIACTL), program) && QFile::setPermissions(bin.path(), everyone));
+    QProcess run;
+    if (geteuid() == 0) {
+        run.setChildProcessModifier([] {
+            constexpr gid_t kNobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(126);
+        });
+    }
+    run.start(program, QStringList{u"ports"_s, u"--assign"_s, path} + wanted.split(u' ', Qt::SkipEmptyParts));
+    QVERIFY(run.waitForFinished(10000));
+    QCOMPARE(run.exitCode(), exitCode);
+    const QString stdErr = QString::fromUtf8(run.readAllStandardError());
+    QVERIFY2(stdErr.contains(QRegularExpression(err)), qPrintable(stdErr));
+    QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()),
+             port != 0 ? u"COM%1\t%2\t%3\n"_s.arg(port).arg(path, out) : QString());
+    QCOMPARE(QDir(ports).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             port != 0 ? QStringList{u"com"_s + QString::number(port)} : QStringList());
+    PortSetting::load();
+    QCOMPARE(PortSetting::current(), port != 0 ? QString::number(port) : PortSetting::kDefaultPort);
 }
 
 void TestRenvoliactl::runsWithoutGuiLibraries()

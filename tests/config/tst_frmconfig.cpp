@@ -4,6 +4,7 @@
 #include "FrmGenerique.h"
 #include "HelpFiles.h"
 #include "MessageBoxAnswerer.h"
+#include "ModemSimulator.h"
 #include "PortSetting.h"
 #include "RecordingXdgOpen.h"
 #include "RegScriptImport.h"
@@ -55,12 +56,13 @@ FrmGenerique *reportWindow()
 // launched report window fails at once without a modem.
 struct ConfigRig
 {
-    explicit ConfigRig(const HelpFiles &help = HelpFiles::forThisProgram())
+    explicit ConfigRig(const HelpFiles &help = HelpFiles::forThisProgram(), const QList<SerialDevice> &serialDevices = {})
         : store(folder.renvoliaFolder().toStdString() + "-registry.sqlite")
+        , devices(serialDevices)
     {
         PortSetting::setCurrent(u"0"_s);
         PortSetting::setCurrentLine(LineKind::Analog);
-        window = new FrmConfig(clock, store, help);
+        window = new FrmConfig(clock, store, help, devices);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     }
@@ -91,6 +93,7 @@ struct ConfigRig
 
     TemporaryConfigFolder folder;
     registry::SqliteRegistry store;
+    SerialDeviceList devices;
     FixedClock clock{at(14, 59, 30)};
     QPointer<FrmConfig> window;
 };
@@ -462,7 +465,14 @@ void TestFrmConfig::helpMenu_aboutBoxIsModal()
 
 void TestFrmConfig::modemTab_listsOnce_choiceStoresThePort()
 {
-    ConfigRig rig;
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    const QTemporaryDir byId;
+    const QString stablePath = byId.filePath(u"usb-USR5637-if00"_s);
+    QVERIFY(QFile::link(modem.devicePath(), stablePath));
+    ConfigRig rig(HelpFiles::forThisProgram(),
+                  {SerialDevice{modem.devicePath(), u"ttyACM0"_s, u"USR5637 56K Faxmodem"_s, u"U.S.Robotics"_s,
+                                0x0baf, 0x0303, u"A1"_s, stablePath}});
     const auto imported = registry::importRegScript(rig.store, R"(REGEDIT4
 
 [HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0000]
@@ -483,9 +493,10 @@ void TestFrmConfig::modemTab_listsOnce_choiceStoresThePort()
     auto *tabs = rig.control<QTabWidget>(u"tabConfig"_s);
     auto *list = rig.control<QComboBox>(u"comModem"_s);
     tabs->setCurrentIndex(1);
-    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->count(), 3);
     QCOMPARE(list->itemText(1), u"Modem Beta"_s);
     QCOMPARE(list->itemData(1).toInt(), 3);
+    QCOMPARE(list->itemText(2), u"USR5637 56K Faxmodem - U.S.Robotics (ttyACM0)"_s);
     QCOMPARE(list->currentIndex(), -1);
 
     MessageBoxAnswerer answerer;
@@ -503,13 +514,28 @@ void TestFrmConfig::modemTab_listsOnce_choiceStoresThePort()
     PortSetting::load();
     QCOMPARE(PortSetting::current(), u"2"_s);
 
+    // The device gets the first free port, linked to its stable name, once
+    // the link can be made; until then the setting stays.
+    QFile ports(rig.folder.renvoliaFolder() + u"/ports"_s);
+    QVERIFY(ports.open(QIODevice::WriteOnly));
+    list->setCurrentIndex(2);
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdChoix"_s), Qt::LeftButton);
+    QTRY_COMPARE(answerer.seen->icon, QMessageBox::Warning);
+    QVERIFY2(answerer.seen->text.contains(u"/ports n'a pas pu être créé"_s), qPrintable(answerer.seen->text));
+    QCOMPARE(PortSetting::current(), u"2"_s);
+    QVERIFY(ports.remove());
+    QTest::mouseClick(rig.control<QPushButton>(u"cmdChoix"_s), Qt::LeftButton);
+    QCOMPARE(PortSetting::current(), u"3"_s);
+    QCOMPARE(rig.control<QLabel>(u"lblPort"_s)->text(), u"N° du port sélectionné: 3"_s);
+    QCOMPARE(QFileInfo(rig.folder.renvoliaFolder() + u"/ports/com3"_s).symLinkTarget(), stablePath);
+
     // A modem installed meanwhile is not seen: the list is made once per window.
     QVERIFY(registry::importRegScript(rig.store, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"
                                                  "\\Services\\Class\\Modem\\0002]\r\n\"Model\"=\"Gamma\"\r\n")
                 .ok);
     tabs->setCurrentIndex(0);
     tabs->setCurrentIndex(1);
-    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->count(), 3);
 }
 
 void TestFrmConfig::modemTab_failureSendsToThePortDialog()

@@ -1,9 +1,17 @@
 #include "ModemDiscovery.h"
+#include "ModemSimulator.h"
+#include "PortAssignment.h"
+#include "PortDevice.h"
 #include "RegScriptImport.h"
 #include "SqliteRegistry.h"
+#include "TemporaryConfigFolder.h"
+#include "UserFolders.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +31,39 @@ QString enumKey(const QString &path, const QString &driver, const QString &port)
     return u"\n[HKEY_LOCAL_MACHINE\\Enum\\%1]\n\"Driver\"=\"%2\"\n\"PORTNAME\"=\"%3\"\n"_s.arg(path, driver, port);
 }
 
+// Pseudo-terminals standing for the system's serial devices.
+struct Devices
+{
+    // Each entry "name|description|maker|port", port 0 for none linked.
+    bool open(const QStringList &entries, const TemporaryConfigFolder &folder)
+    {
+        for (const QString &entry : entries) {
+            const QStringList fields = entry.split(u'|');
+            terminals.push_back(std::make_unique<ModemSimulator>());
+            if (!terminals.back()->open())
+                return false;
+            const QString path = terminals.back()->devicePath();
+            list << SerialDevice{path, fields[0], fields[1], fields[2], 0x0baf, 0x0303, u"A1"_s, QString()};
+            if (fields[3].toInt() != 0 && !folder.linkPort(fields[3].toInt(), path))
+                return false;
+        }
+        return true;
+    }
+
+    std::vector<std::unique_ptr<ModemSimulator>> terminals;
+    QList<SerialDevice> list;
+};
+
+// Where each comN link leads.
+QMap<QString, QString> portLinks()
+{
+    QMap<QString, QString> links;
+    const QDir ports(renvoliaConfigFolder() + u"/ports"_s);
+    for (const QFileInfo &link : ports.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        links.insert(link.fileName(), link.symLinkTarget());
+    return links;
+}
+
 } // namespace
 
 class TestModemDiscovery : public QObject
@@ -31,6 +72,8 @@ class TestModemDiscovery : public QObject
 private slots:
     void discovery_data();
     void discovery();
+    void choice_assignsAPortLinkedToTheDevice_data();
+    void choice_assignsAPortLinkedToTheDevice();
 };
 
 void TestModemDiscovery::discovery_data()
@@ -41,48 +84,66 @@ void TestModemDiscovery::discovery_data()
     QTest::addColumn<QList<int>>("ports");
     QTest::addColumn<int>("selected");
     QTest::addColumn<bool>("failed");
+    QTest::addColumn<QStringList>("devices"); // see Devices::open
 
     const QString twoModems = kModems + enumKey(u"Root\\MDMGEN\\0000"_s, u"modem\\\\0000"_s, u"com2"_s)
         + enumKey(u"Serial\\Beta\\0001"_s, u"MODEM\\\\0001"_s, u"COM3"_s);
     const QStringList both{u"Modem Alpha 56K"_s, u"Modem Beta"_s};
+    const QStringList noDevices;
     QTest::addRow("two modems, names compared in upper case")
-        << twoModems << u"2"_s << both << QList<int>{2, 3} << 0 << false;
-    QTest::addRow("the modem on port 3 preselected") << twoModems << u"3"_s << both << QList<int>{2, 3} << 1 << false;
-    QTest::addRow("port 03 preselects nothing") << twoModems << u"03"_s << both << QList<int>{2, 3} << -1 << false;
+        << twoModems << u"2"_s << both << QList<int>{2, 3} << 0 << false << noDevices;
+    QTest::addRow("the modem on port 3 preselected") << twoModems << u"3"_s << both << QList<int>{2, 3} << 1 << false << noDevices;
+    QTest::addRow("port 03 preselects nothing") << twoModems << u"03"_s << both << QList<int>{2, 3} << -1 << false << noDevices;
     QTest::addRow("driver of a missing modem ignored")
         << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM2"_s)
                + enumKey(u"Root\\0003"_s, u"MODEM\\\\0003"_s, u"COM5"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << 0 << false;
+        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << 0 << false << noDevices;
     QTest::addRow("printer port leaves the modem out")
         << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"LPT1"_s)
                + enumKey(u"Root\\0001"_s, u"MODEM\\\\0001"_s, u"COM3"_s)
-        << u"2"_s << QStringList{u"Modem Beta"_s} << QList<int>{3} << -1 << false;
+        << u"2"_s << QStringList{u"Modem Beta"_s} << QList<int>{3} << -1 << false << noDevices;
     QTest::addRow("last key breadth first with a COM port wins")
         << kModems + enumKey(u"Alpha\\Deep"_s, u"MODEM\\\\0000"_s, u"COM5"_s)
                + enumKey(u"Zeta"_s, u"MODEM\\\\0000"_s, u"COM4"_s)
                + enumKey(u"Alpha\\Deep\\Deeper"_s, u"MODEM\\\\0000"_s, u"LPT2"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{5} << -1 << false;
+        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{5} << -1 << false << noDevices;
     QTest::addRow("port digits 02 give item data 2")
         << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM02"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << -1 << false;
+        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << -1 << false << noDevices;
     QTest::addRow("model missing: listed without text")
         << uR"(REGEDIT4
 
 [HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0000]
 )"_s + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM1"_s)
-        << u"2"_s << QStringList{QString()} << QList<int>{1} << -1 << false;
+        << u"2"_s << QStringList{QString()} << QList<int>{1} << -1 << false << noDevices;
     QTest::addRow("modems without ports: an empty list, no failure")
-        << kModems << u"2"_s << QStringList{} << QList<int>{} << -1 << false;
+        << kModems << u"2"_s << QStringList{} << QList<int>{} << -1 << false << noDevices;
     QTest::addRow("no modem class key")
         << u"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class]\n"_s
-        << u"2"_s << QStringList{} << QList<int>{} << -1 << true;
+        << u"2"_s << QStringList{} << QList<int>{} << -1 << true << noDevices;
     QTest::addRow("modem class key without modems")
         << u"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Modem]\n"_s
-        << u"2"_s << QStringList{} << QList<int>{} << -1 << true;
+        << u"2"_s << QStringList{} << QList<int>{} << -1 << true << noDevices;
     QTest::addRow("a port that is no number keeps the modems before it")
         << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM2"_s)
                + enumKey(u"Root\\0001"_s, u"MODEM\\\\0001"_s, u"COMX"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << 0 << true;
+        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << 0 << true << noDevices;
+    QTest::addRow("devices after the registry's modems, by name, numbers as numbers")
+        << twoModems << u"2"_s
+        << (QStringList(both) << u"USR5637 56K Faxmodem - U.S.Robotics (ttyACM2)"_s << u"ttyACM10"_s
+                              << u"FT232R USB UART - FTDI (ttyUSB0)"_s)
+        << QList<int>{2, 3, 0, 0, 0} << 0 << false
+        << QStringList{u"ttyUSB0|FT232R USB UART|FTDI|0"_s, u"ttyACM10|||0"_s,
+                       u"ttyACM2|USR5637 56K Faxmodem|U.S.Robotics|0"_s};
+    QTest::addRow("a device on a port shows it and is preselected")
+        << kModems << u"5"_s << QStringList{u"Modem USB (ttyACM0, port 5)"_s} << QList<int>{5} << 0 << false
+        << QStringList{u"ttyACM0|Modem USB||5"_s};
+    QTest::addRow("a device on a port the registry names is not repeated")
+        << twoModems << u"9"_s << (QStringList(both) << u"ttyS0"_s) << QList<int>{2, 3, 0} << -1 << false
+        << QStringList{u"ttyACM0|Modem USB||3"_s, u"ttyS0|||0"_s};
+    QTest::addRow("no registry but a device: listed, no failure")
+        << u"REGEDIT4\n"_s << u"2"_s << QStringList{u"Maker (ttyACM0)"_s} << QList<int>{0} << -1 << false
+        << QStringList{u"ttyACM0||Maker|0"_s};
 }
 
 void TestModemDiscovery::discovery()
@@ -93,24 +154,107 @@ void TestModemDiscovery::discovery()
     QFETCH(QList<int>, ports);
     QFETCH(int, selected);
     QFETCH(bool, failed);
+    QFETCH(QStringList, devices);
 
-    QTemporaryDir folder;
-    registry::SqliteRegistry store(folder.filePath(u"registry.sqlite"_s).toStdString());
+    TemporaryConfigFolder folder;
+    Devices system;
+    QVERIFY(system.open(devices, folder));
+    registry::SqliteRegistry store(folder.renvoliaFolder().toStdString() + "-registry.sqlite");
     const registry::ImportResult imported = registry::importRegScript(store, script.toStdString());
     QVERIFY2(imported.ok, imported.message.c_str());
 
     cRegistry reg(store);
-    const ModemDiscovery found = ModemDiscovery::run(reg, currentPort);
+    const ModemDiscovery found = ModemDiscovery::run(reg, currentPort, SerialDeviceList(system.list));
     QStringList foundModels;
     QList<int> foundPorts;
     for (const auto &modem : found.modems) {
         foundModels << modem.model;
         foundPorts << modem.port;
+        const auto device = std::find_if(system.list.cbegin(), system.list.cend(),
+                                         [&modem](const SerialDevice &device) { return device.path == modem.device; });
+        QVERIFY(modem.device.isEmpty() || (device != system.list.cend() && modem.model.contains(device->name))); // each item leads to its own device
     }
     QCOMPARE(foundModels, models);
     QCOMPARE(foundPorts, ports);
     QCOMPARE(found.selected, selected);
     QCOMPARE(found.failed, failed);
+}
+
+void TestModemDiscovery::choice_assignsAPortLinkedToTheDevice_data()
+{
+    QTest::addColumn<QStringList>("before"); // "N=device", "N=elsewhere", "N=nowhere"; "ports=file"
+    QTest::addColumn<bool>("stable");        // the device has a /dev/serial/by-id link
+    QTest::addColumn<int>("wanted");         // 0: the lowest free
+    QTest::addColumn<bool>("characterDevice");
+    QTest::addColumn<int>("port");           // 0: refused
+    QTest::addColumn<QString>("linkedTo");   // "device", "stable", or why it was refused
+
+    QTest::addRow("first choice takes 3") << QStringList() << false << 0 << true << 3 << u"device"_s;
+    QTest::addRow("the stable path is preferred") << QStringList() << true << 0 << true << 3 << u"stable"_s;
+    QTest::addRow("foreign and dangling links are never overwritten")
+        << QStringList{u"3=elsewhere"_s, u"4=nowhere"_s} << true << 0 << true << 5 << u"stable"_s;
+    QTest::addRow("the link already leading to it is kept")
+        << QStringList{u"3=elsewhere"_s, u"6=device"_s} << true << 0 << true << 6 << u"device"_s;
+    QTest::addRow("a wanted number that is free") << QStringList() << false << 7 << true << 7 << u"device"_s;
+    QTest::addRow("a wanted number leading elsewhere is refused")
+        << QStringList{u"4=elsewhere"_s} << false << 4 << true << 0 << u"/ports/com4 mène déjà à /dev/null"_s;
+    QTest::addRow("not a character device is refused")
+        << QStringList() << false << 0 << false << 0 << u"n'est pas un périphérique en mode caractère"_s;
+    QTest::addRow("the link cannot be made")
+        << QStringList{u"ports=file"_s} << false << 0 << true << 0 << u"/ports n'a pas pu être créé"_s;
+}
+
+// Every choice is made twice: the second changes nothing.
+void TestModemDiscovery::choice_assignsAPortLinkedToTheDevice()
+{
+    QFETCH(QStringList, before);
+    QFETCH(bool, stable);
+    QFETCH(int, wanted);
+    QFETCH(bool, characterDevice);
+    QFETCH(int, port);
+    QFETCH(QString, linkedTo);
+
+    TemporaryConfigFolder folder;
+    ModemSimulator modem;
+    QVERIFY(modem.open());
+    const QTemporaryDir byId;
+    const QString stablePath = byId.filePath(u"usb-Modem_USB_A1-if00"_s);
+    QVERIFY(QFile::link(modem.devicePath(), stablePath));
+    const QString device = characterDevice ? modem.devicePath() : stablePath + u".txt"_s;
+    QVERIFY(characterDevice || QFile(device).open(QIODevice::WriteOnly));
+    QVERIFY(QDir().mkpath(folder.renvoliaFolder()));
+    for (const QString &link : std::as_const(before)) {
+        const QStringList made = link.split(u'=');
+        const QString target = made[1] == u"device"_s ? modem.devicePath()
+            : made[1] == u"elsewhere"_s                ? u"/dev/null"_s
+                                                       : u"/dev/renvolia-unplugged"_s;
+        QVERIFY(made[0] == u"ports"_s ? QFile(folder.renvoliaFolder() + u"/ports"_s).open(QIODevice::WriteOnly)
+                                      : folder.linkPort(made[0].toInt(), target));
+    }
+    const QMap<QString, QString> linksBefore = portLinks();
+
+    const std::optional<int> wantedPort = wanted != 0 ? std::optional(wanted) : std::nullopt;
+    const PortAssignment first = assignPort(device, stable ? stablePath : QString(), wantedPort);
+    const QMap<QString, QString> linksAfter = portLinks();
+    QCOMPARE(first.port, port);
+    if (port == 0) {
+        QVERIFY2(first.why.contains(linkedTo), qPrintable(first.why));
+        QCOMPARE(first.outcome, characterDevice ? PortAssignment::Outcome::Refused : PortAssignment::Outcome::NotADevice);
+        QCOMPARE(linksAfter, linksBefore);
+        return;
+    }
+    const QString comN = u"com"_s + QString::number(port);
+    QMap<QString, QString> expected = linksBefore;
+    expected.insert(comN, linkedTo == u"stable"_s ? stablePath : modem.devicePath());
+    QCOMPARE(linksAfter, expected);
+    QCOMPARE(first.linked, !linksBefore.contains(comN));
+    QCOMPARE(deviceIdentity(portDevicePath(port)), deviceIdentity(modem.devicePath()));
+
+    const PortAssignment second = assignPort(device, stable ? stablePath : QString(), wantedPort);
+    QVERIFY(second.assigned());
+    QCOMPARE(second.port, port);
+    QVERIFY(!second.linked);
+    QCOMPARE(portLinks(), linksAfter);
 }
 
 QTEST_GUILESS_MAIN(TestModemDiscovery)
