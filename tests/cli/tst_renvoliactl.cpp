@@ -210,6 +210,13 @@ void TestRenvoliactl::portHeldOpen_endsAtOnceWith3()
     QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()),
              u"COM7 n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application.\n"_s);
     QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"(sleep)"_s));
+
+    run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=7"_s, u"--json"_s});
+    QVERIFY(run.waitForFinished(5000));
+    const QJsonObject end = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
+    QCOMPARE(end.value(u"outcome"_s).toString(), u"port-failure"_s);
+    QCOMPARE(end.value(u"exit"_s).toInt(), 3);
+    QVERIFY(end.value(u"reason"_s).toString().contains(u"(sleep)"_s));
     QVERIFY(modem.receivedBytes().isEmpty());
     holder.kill();
     holder.waitForFinished();
