@@ -506,6 +506,8 @@ void TestSqliteRegistry::valueNamesAndTexts_data()
     QTest::addRow("a name of 16,384 characters") << QByteArray(16384, 'v') << quint32{RegSz} << "x"_ba
                                                  << Result{InvalidParameter};
     QTest::addRow("16,383 two-byte characters") << "é"_ba.repeated(16383) << quint32{RegSz} << "x"_ba << Result{Success};
+    QTest::addRow("16,383 four-byte characters") << "\xF0\x9F\x93\x9E"_ba.repeated(16383) << quint32{RegSz}
+                                                 << "\xF0\x9F\x93\x9E"_ba << Result{Success};
     QTest::addRow("a name that is no UTF-8") << "Cl\xE9"_ba << quint32{RegSz} << "x"_ba << Result{InvalidParameter};
     QTest::addRow("a text that is no UTF-8") << "v"_ba << quint32{RegExpandSz} << "caf\xE9"_ba << Result{InvalidParameter};
     QTest::addRow("a list of texts that is no UTF-8") << "v"_ba << quint32{RegMultiSz} << "\xE9\0"_ba
