@@ -6,6 +6,7 @@
 
 #ifdef Q_OS_LINUX
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -19,25 +20,48 @@ QString PortHolder::describe() const
 #ifdef Q_OS_LINUX
 namespace {
 
-QString programOf(const QByteArray &processFolder)
+// Every call is relative to an open folder: /proc is walked once per
+// process and once per descriptor, and a whole path would be looked up
+// again each time.
+
+QString programOf(int processFolder)
 {
-    QFile comm(QString::fromLocal8Bit(processFolder + "/comm"));
-    if (!comm.open(QIODevice::ReadOnly))
+    const int comm = ::openat(processFolder, "comm", O_RDONLY | O_CLOEXEC);
+    if (comm < 0)
         return u"?"_s;
-    return QString::fromLocal8Bit(comm.readAll().trimmed());
+    char name[64];
+    const ssize_t size = ::read(comm, name, sizeof name);
+    ::close(comm);
+    return size > 0 ? QString::fromLocal8Bit(QByteArrayView(name, size).trimmed()) : u"?"_s;
 }
 
-bool holds(const QByteArray &processFolder, const QByteArray &device)
+bool isProcessId(const char *name)
 {
-    const QByteArray fdFolder = processFolder + "/fd";
-    DIR *descriptors = ::opendir(fdFolder.constData());
-    if (!descriptors)
+    if (!*name)
+        return false;
+    for (; *name; ++name) {
+        if (*name < '0' || *name > '9')
+            return false;
+    }
+    return true;
+}
+
+bool holds(int processFolder, const QByteArray &device)
+{
+    const int fdFolder = ::openat(processFolder, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fdFolder < 0)
         return false; // gone meanwhile, or another user's
+    DIR *descriptors = ::fdopendir(fdFolder);
+    if (!descriptors) {
+        ::close(fdFolder);
+        return false;
+    }
     bool found = false;
     char target[4096];
     while (const dirent *entry = ::readdir(descriptors)) {
-        const QByteArray link = fdFolder + '/' + entry->d_name;
-        const ssize_t size = ::readlink(link.constData(), target, sizeof target);
+        if (entry->d_name[0] == '.')
+            continue;
+        const ssize_t size = ::readlinkat(fdFolder, entry->d_name, target, sizeof target);
         if (size == device.size() && device == QByteArrayView(target, size)) {
             found = true;
             break;
@@ -56,18 +80,20 @@ QList<PortHolder> otherProcessesHolding(const QString &devicePath)
     if (canonical.isEmpty())
         return holders;
     const QByteArray device = QFile::encodeName(canonical);
-    const qint64 self = QCoreApplication::applicationPid();
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
     DIR *processes = ::opendir("/proc");
     if (!processes)
         return holders;
+    const int procFolder = ::dirfd(processes);
     while (const dirent *entry = ::readdir(processes)) {
-        bool isPid = false;
-        const qint64 pid = QByteArray(entry->d_name).toLongLong(&isPid);
-        if (!isPid || pid == self)
+        if (!isProcessId(entry->d_name) || self == entry->d_name)
             continue;
-        const QByteArray folder = "/proc/" + QByteArray(entry->d_name);
-        if (holds(folder, device))
-            holders.append({pid, programOf(folder)});
+        const int processFolder = ::openat(procFolder, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (processFolder < 0)
+            continue;
+        if (holds(processFolder, device))
+            holders.append({QByteArray(entry->d_name).toLongLong(), programOf(processFolder)});
+        ::close(processFolder);
     }
     ::closedir(processes);
     return holders;
