@@ -67,8 +67,7 @@ private slots:
     void controlsAsHandedOver();
     void stopKeys_stopRetriesThenClose_data();
     void stopKeys_stopRetriesThenClose();
-    void closeRequest_refusedWhileRunning_acceptedAfter();
-    void clickWhileListening_takesEffectAtEndOfAttempt();
+    void closeWhileListening_takesEffectAtEndOfAttempt();
     void showingAgain_startsNothing();
     void tickChangedDuringPause_appliesToNextAttempt();
     void portFailure_showsLineAndFermer();
@@ -189,35 +188,25 @@ void TestFrmGenerique::stopKeys_stopRetriesThenClose()
     QTRY_VERIFY(rig.window.isNull());
 }
 
-void TestFrmGenerique::closeRequest_refusedWhileRunning_acceptedAfter()
-{
-    WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec"_s), kWaitMs);
-
-    QVERIFY(!rig.window->close());
-    QVERIFY(rig.window->isVisible());
-    QVERIFY(!rig.window->isRunning());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
-    QCOMPARE(rig.modem.commands().size(), 1);
-
-    QVERIFY(rig.window->close());
-    QTRY_VERIFY(rig.window.isNull());
-}
-
 // The window answers at once while the modem is listened to; the attempt in
-// progress still runs to its end and reports.
-void TestFrmGenerique::clickWhileListening_takesEffectAtEndOfAttempt()
+// progress still runs to its end and reports, and closing waits for it.
+void TestFrmGenerique::closeWhileListening_takesEffectAtEndOfAttempt()
 {
     WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
     QTRY_COMPARE_WITH_TIMEOUT(rig.modem.commands().size(), 1, kWaitMs);
-    QTest::mouseClick(rig.control<QPushButton>(u"cmdCancel"_s), Qt::LeftButton);
+    QVERIFY(!rig.window->close()); // stops the retries, as "Annuler" does
     QVERIFY(!rig.window->isRunning());
     QCOMPARE(rig.button(), u"Annuler"_s);
-    QVERIFY(!rig.window->close());
+
+    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec"_s), kWaitMs);
+    QVERIFY(!rig.window->close()); // during the pause
+    QVERIFY(rig.window->isVisible());
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
     QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
     QCOMPARE(rig.modem.commands().size(), 1);
+    QVERIFY(rig.window->close());
+    QTRY_VERIFY(rig.window.isNull());
 }
 
 void TestFrmGenerique::showingAgain_startsNothing()
