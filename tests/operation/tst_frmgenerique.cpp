@@ -19,7 +19,7 @@ Q_DECLARE_METATYPE(OperationRequest)
 
 namespace {
 
-constexpr OperationTimings kShort{700ms, 500ms};
+constexpr OperationTimings kShort{400ms, 500ms};
 constexpr int kWaitMs = 10000;
 const QDateTime kNoon(QDate(2026, 12, 6), QTime(12, 0, 5));
 
