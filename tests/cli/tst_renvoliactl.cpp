@@ -66,9 +66,8 @@ private slots:
     void badArguments_usageAndNothingSent();
     void wholeRuns_onTheRealTimings();
     void stopSignal_hangsUpThenEnds();
-    void portHeldOpen_endsAtOnceWith3();
     void lineLost_endsWith5();
-    void ports_listsLinkedDevices();
+    void heldPort_listedBusy_operationEndsWith3();
     void portsAssign_linksLikeTheWindowsChoice_data();
     void portsAssign_linksLikeTheWindowsChoice();
     void runsWithoutGuiLibraries();
@@ -192,16 +191,43 @@ void TestRenvoliactl::stopSignal_hangsUpThenEnds()
     QTRY_COMPARE(run.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
 }
 
-void TestRenvoliactl::portHeldOpen_endsAtOnceWith3()
+void TestRenvoliactl::lineLost_endsWith5()
 {
-    ModemSimulator modem;
-    QVERIFY(modem.open());
+    CtlRun run(8, {Reply::HangUp}, {u"cancel"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs); // the modem answers through this event loop
+    QCOMPARE(run.process.exitCode(), 5);
+    QCOMPARE(run.out(), QStringList{u"Il n'a pas été possible de mener à bien l'opération désirée."_s});
+}
+
+// A port held open by a program without a lock: listed busy, and an
+// operation on it ends at once, naming the holder.
+void TestRenvoliactl::heldPort_listedBusy_operationEndsWith3()
+{
+    ModemSimulator free, held;
+    QVERIFY(free.open() && held.open());
     QProcess holder;
-    holder.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, modem.devicePath()});
+    holder.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, held.devicePath()});
     QVERIFY(holder.waitForReadyRead(5000));
-    QVERIFY(modem.linkAsPort(7, CtlRun::renvoliaConfigFolder()));
+    QVERIFY(free.linkAsPort(11, CtlRun::renvoliaConfigFolder()) && held.linkAsPort(7, CtlRun::renvoliaConfigFolder()));
 
     QProcess run;
+    run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s, u"--json"_s});
+    QVERIFY(run.waitForFinished(10000));
+    QCOMPARE(run.exitCode(), 0);
+    const QJsonObject listed = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
+    QMap<int, QJsonObject> ports;
+    for (const QJsonValue &port : listed.value(u"ports"_s).toArray())
+        ports.insert(port[u"port"_s].toInt(), port.toObject());
+    QCOMPARE(ports.value(11).value(u"device"_s).toString(), free.devicePath());
+    QCOMPARE(ports.value(11).value(u"state"_s).toString(), u"free"_s);
+    QCOMPARE(ports.value(7).value(u"state"_s).toString(), u"busy"_s);
+    QStringList devices, systemDevices;
+    for (const QJsonValue &device : listed.value(u"devices"_s).toArray())
+        devices << device[u"device"_s].toString();
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
+        systemDevices << port.systemLocation();
+    QCOMPARE(QSet(devices.cbegin(), devices.cend()), QSet(systemDevices.cbegin(), systemDevices.cend()));
+
     run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=7"_s});
     QVERIFY(run.waitForFinished(5000));
     QCOMPARE(run.exitCode(), 3);
@@ -215,45 +241,7 @@ void TestRenvoliactl::portHeldOpen_endsAtOnceWith3()
     QCOMPARE(end.value(u"outcome"_s).toString(), u"port-failure"_s);
     QCOMPARE(end.value(u"exit"_s).toInt(), 3);
     QVERIFY(end.value(u"reason"_s).toString().contains(u"(sleep)"_s));
-    QVERIFY(modem.receivedBytes().isEmpty());
-    holder.kill();
-    holder.waitForFinished();
-}
-
-void TestRenvoliactl::lineLost_endsWith5()
-{
-    CtlRun run(8, {Reply::HangUp}, {u"cancel"_s});
-    QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs); // the modem answers through this event loop
-    QCOMPARE(run.process.exitCode(), 5);
-    QCOMPARE(run.out(), QStringList{u"Il n'a pas été possible de mener à bien l'opération désirée."_s});
-}
-
-void TestRenvoliactl::ports_listsLinkedDevices()
-{
-    ModemSimulator free, held;
-    QVERIFY(free.open() && held.open());
-    QVERIFY(free.linkAsPort(11, CtlRun::renvoliaConfigFolder()) && held.linkAsPort(12, CtlRun::renvoliaConfigFolder()));
-    QProcess holder;
-    holder.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, held.devicePath()});
-    QVERIFY(holder.waitForReadyRead(5000));
-
-    QProcess run;
-    run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s, u"--json"_s});
-    QVERIFY(run.waitForFinished(10000));
-    QCOMPARE(run.exitCode(), 0);
-    const QJsonObject listed = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
-    QMap<int, QJsonObject> ports;
-    for (const QJsonValue &port : listed.value(u"ports"_s).toArray())
-        ports.insert(port[u"port"_s].toInt(), port.toObject());
-    QCOMPARE(ports.value(11).value(u"device"_s).toString(), free.devicePath());
-    QCOMPARE(ports.value(11).value(u"state"_s).toString(), u"free"_s);
-    QCOMPARE(ports.value(12).value(u"state"_s).toString(), u"busy"_s);
-    QStringList devices, systemDevices;
-    for (const QJsonValue &device : listed.value(u"devices"_s).toArray())
-        devices << device[u"device"_s].toString();
-    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
-        systemDevices << port.systemLocation();
-    QCOMPARE(QSet(devices.cbegin(), devices.cend()), QSet(systemDevices.cbegin(), systemDevices.cend()));
+    QVERIFY(held.receivedBytes().isEmpty());
     holder.kill();
     holder.waitForFinished();
 }
