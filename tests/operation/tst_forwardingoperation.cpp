@@ -306,11 +306,8 @@ void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry_data()
     QTest::addColumn<QString>("expected");
 
     QTest::addRow("zero") << u"0"_s << QString() << portFailure(u"0"_s);
-    QTest::addRow("empty") << QString() << QString() << portFailure(QString());
     QTest::addRow("letters") << u"abc"_s << QString() << portFailure(u"abc"_s);
-    QTest::addRow("past 16 bits") << u"70000"_s << QString() << portFailure(u"70000"_s);
     QTest::addRow("past the highest port") << u"256"_s << QString() << portFailure(u"256"_s);
-    QTest::addRow("negative") << u"-3"_s << QString() << portFailure(u"-3"_s);
     QTest::addRow("missing device") << u"8"_s << u"dangling link"_s << portFailure(u"8"_s);
     QTest::addRow("device held by another program") << u"3"_s << u"flock"_s << portFailure(u"3"_s);
     QTest::addRow("device open in a program without lock") << u"3"_s << u"plain open"_s << portFailure(u"3"_s);
