@@ -10,10 +10,7 @@ namespace {
 
 const std::string kTree = "Software\\Renvolia";
 
-QByteArray textBytes(const QByteArray &text)
-{
-    return text + '\0';
-}
+QByteArray textBytes(const QByteArray &text) { return text + '\0'; }
 
 QByteArray byteRun(int first, int last)
 {
@@ -24,10 +21,7 @@ QByteArray byteRun(int first, int last)
 }
 
 // Those bytes as a hex list's two-digit numbers.
-QByteArray hexRun(int first, int last)
-{
-    return byteRun(first, last).toHex(',');
-}
+QByteArray hexRun(int first, int last) { return byteRun(first, last).toHex(','); }
 
 // The whole file the export writes for `body`, stamped with `at`.
 QByteArray fileAt(const QDateTime &at, const QByteArray &body)
@@ -132,9 +126,7 @@ void TestRegExport::writesEachValue_data()
         "\"a\\\"b\\\\c\"=\"C:\\\\a\\\"b\\\\\"");
     row("expandable text expanded, quoted", "E", RegExpandSz, textBytes("%RENVOLIA_EXPORT_DIR%\\x"),
         "\"E\"=\"/srv/renvolia\\\\x\"");
-    row("dword 255", "N", RegDword, hex("ff000000"), "\"N\"=dword:000000FF");
     row("dword -1", "N", RegDword, hex("ffffffff"), "\"N\"=dword:FFFFFFFF");
-    row("dword 0", "N", RegDword, hex("00000000"), "\"N\"=dword:00000000");
     row("empty binary as one zero byte", "B", RegBinary, {}, "\"B\"=hex:00");
     row("a first line of 76 characters is continued", "Blob12", RegBinary, byteRun(0, 59),
         "\"Blob12\"=hex:" + hexRun(0, 20) + ",\\\r\n  " + hexRun(21, 45) + ",\\\r\n  " + hexRun(46, 59));
@@ -190,9 +182,7 @@ void TestRegExport::failure_givesFalseAndRestoresTheCursor()
     ScratchRegistry store(root, kTree);
     const std::string key = kTree + "\\" + stdString(keyName);
     store.put(CurrentUser, key, stdString(valueName), RegSz, textBytes("x"));
-    QFile old(store.filePath(u"export.reg"_s));
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-    old.close();
+    QVERIFY(writeFile(store.filePath(u"export.reg"_s), "old"));
     QVERIFY(QFile::link(store.filePath(u"registry.sqlite-wal"_s), store.filePath(u"link.reg"_s)));
     const QStringList files = QDir(store.folder.path()).entryList(QDir::Files | QDir::System);
     const QByteArray before = fileContents(store.filePath(file));
@@ -238,8 +228,6 @@ void TestRegExport::roundTrip_keepsKeysAndValues()
         {trip, "long", RegSz, longText + '\0', true},
         {trip, "big-endian", RegDwordBigEndian, hex("00000102"), false},
         {trip, "expandable", RegExpandSz, textBytes("%RENVOLIA_TRIP%\\x"), false},
-        {trip, "none", RegNone, hex("07"), false},
-        {trip, "quad word", 11, hex("0100000000000080"), false},
         {trip, "empty binary", RegBinary, QByteArray(), false},
         {trip + "\\Cl\xC3\xA9 accentu\xC3\xA9" "e", "cr\xC3\xA8me", RegSz, textBytes("br\xC3\xBBl\xC3\xA9" "e"), true},
         {trip + "\\with [ bracket\\-dash", "", RegSz, textBytes("deep"), true},

@@ -1,12 +1,8 @@
-#include "SqliteRegistry.h"
+#include "ScratchStore.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <sqlite3.h>
 
@@ -28,91 +24,21 @@ Q_DECLARE_METATYPE(Deletion)
 namespace {
 
 constexpr Key noKey = 0;
-const char *const operationNames[] = {"openKey", "createKey", "deleteKey",  "queryValue",   "setValue",
+const char *const operationNames[] = {"openKey", "createKey", "deleteKey", "queryValue", "setValue",
                                       "deleteValue", "enumKey", "enumValue", "queryInfoKey", "saveKey"};
-const Operation allOperations[] = {Operation::OpenKey,     Operation::CreateKey, Operation::DeleteKey, Operation::QueryValue,
-                                   Operation::SetValue,    Operation::DeleteValue, Operation::EnumKey, Operation::EnumValue,
-                                   Operation::QueryInfo,   Operation::SaveKey};
+const Operation allOperations[] = {Operation::OpenKey, Operation::CreateKey, Operation::DeleteKey, Operation::QueryValue,
+                                   Operation::SetValue, Operation::DeleteValue, Operation::EnumKey, Operation::EnumValue,
+                                   Operation::QueryInfo, Operation::SaveKey};
 
 std::string text(const QByteArray &bytes) { return bytes.toStdString(); }
 std::string text(const QString &file) { return file.toStdString(); }
 std::uint8_t *bytesOf(QByteArray &data) { return reinterpret_cast<std::uint8_t *>(data.data()); }
 
-struct ReadValue
-{
-    Result result = InvalidParameter;
-    std::uint32_t type = 0;
-    QByteArray data;
-};
-
-// As the registry class reads: the size first, then the data.
-ReadValue readValue(RegistryApi &api, Key key, const QByteArray &name)
-{
-    ReadValue value;
-    std::uint32_t size = 0;
-    value.result = api.queryValue(key, text(name), &value.type, nullptr, &size);
-    if (value.result == Success) {
-        value.data.resize(size);
-        value.result = api.queryValue(key, text(name), &value.type, bytesOf(value.data), &size);
-        value.data.resize(size);
-    }
-    return value;
-}
-
-Result writeValue(RegistryApi &api, Key key, const QByteArray &name, const QByteArray &data, std::uint32_t type = RegSz)
-{
-    return api.setValue(key, text(name), type, reinterpret_cast<const std::uint8_t *>(data.constData()),
-                        std::uint32_t(data.size()));
-}
-
-// The names in enumeration order; a failure shows as a "!" entry.
-QByteArrayList subKeyNames(RegistryApi &api, Key key)
-{
-    QByteArrayList names;
-    char name[MaxKeyNameLength * 4 + 1];
-    Result result;
-    while ((result = api.enumKey(key, std::uint32_t(names.size()), name, sizeof name)) == Success)
-        names << name;
-    return result == NoMoreItems ? names : names << "!enumKey gave " + QByteArray::number(result);
-}
-
-QByteArrayList valueNames(RegistryApi &api, Key key)
-{
-    QByteArrayList names;
-    char name[1024];
-    Result result;
-    for (std::uint32_t length = sizeof name;
-         (result = api.enumValue(key, std::uint32_t(names.size()), name, &length, nullptr, nullptr, nullptr)) == Success;
-         length = sizeof name)
-        names << QByteArray(name, length);
-    return result == NoMoreItems ? names : names << "!enumValue gave " + QByteArray::number(result);
-}
-
-// Every key from path down, depth first in enumeration order, with its values.
-QByteArrayList tree(RegistryApi &api, Key root, const QByteArray &path)
-{
-    Key key = noKey;
-    if (const Result opened = api.openKey(root, text(path), QueryValue | EnumerateSubKeys, &key); opened != Success)
-        return {"!openKey " + path + " gave " + QByteArray::number(opened)};
-    QByteArrayList lines{"key " + path};
-    for (const QByteArray &name : valueNames(api, key)) {
-        const ReadValue value = readValue(api, key, name);
-        lines << "  " + name + " type " + QByteArray::number(value.type) + " data " + value.data.toHex() + " result "
-                + QByteArray::number(value.result);
-    }
-    for (const QByteArray &name : subKeyNames(api, key))
-        lines << tree(api, root, path.isEmpty() ? name : path + '\\' + name);
-    api.closeKey(key);
-    return lines;
-}
-
 // Runs one call on key, which holds a value "present" and a subkey "Child".
 Result run(RegistryApi &api, Operation operation, Key key, const QString &saveFile)
 {
     char name[64];
-    std::uint32_t length = sizeof name;
-    std::uint32_t type = 0;
-    std::uint32_t size = 0;
+    std::uint32_t length = sizeof name, type = 0, size = 0;
     KeyInfo info;
     Key opened = noKey;
     const std::uint8_t byte = 7;
@@ -148,18 +74,7 @@ QByteArray sqlite(const QString &file, const char *sql)
     return last;
 }
 
-QByteArray contentOf(const QString &file)
-{
-    QFile in(file);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("!unreadable");
-}
-
-bool writeFile(const QString &file, const QByteArray &content)
-{
-    QFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(content) == content.size();
-}
-
+// The indexes a registry_writer printed, each on a line of its own.
 QSet<QByteArray> reportedLines(const QByteArray &output)
 {
     QSet<QByteArray> lines;
@@ -169,24 +84,14 @@ QSet<QByteArray> reportedLines(const QByteArray &output)
     return lines;
 }
 
-const QByteArray unset = "(unset)";
-
-void setVariable(const char *name, const QByteArray &value)
-{
-    if (value == unset)
-        qunsetenv(name);
-    else
-        qputenv(name, value);
-}
-
 } // namespace
 
 class TestSqliteRegistry : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_store = std::make_unique<ScratchStore>(); }
+    void cleanup() { m_store.reset(); }
 
     void defaultLocation_data();
     void defaultLocation();
@@ -204,8 +109,7 @@ private slots:
     void nullArguments();
     void accessChecked_data();
     void accessChecked();
-    void emptySubKeyOpensTheKeyAgain();
-    void deleteKeyRules();
+    void handlesAndDeletion();
     void handles_data();
     void handles();
     void savedAndReopened_data();
@@ -222,46 +126,31 @@ private slots:
     void expandEnvironmentStrings();
 
 private:
-    QString path(const QString &name) const { return m_dir->filePath(name); }
+    RegistryApi &api() { return m_store->api; }
+    QString path(const QString &name) const { return m_store->filePath(name); }
     QString storeFile() const { return path(u"registry.sqlite"_s); }
-    Key createUnderTest(const QByteArray &subKey, std::uint32_t access = AllKeyRights);
+    // Creates HKEY_CURRENT_USER\Test\<subKey>; noKey when that fails.
+    Key createUnderTest(const QByteArray &subKey, std::uint32_t access = AllKeyRights)
+    {
+        Key key = noKey;
+        return api().createKey(CurrentUser, text("Test\\" + subKey), access, &key) == Success ? key : noKey;
+    }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SqliteRegistry> m_api;
+    std::unique_ptr<ScratchStore> m_store;
 };
-
-void TestSqliteRegistry::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_api = std::make_unique<SqliteRegistry>(text(storeFile()));
-}
-
-void TestSqliteRegistry::cleanup()
-{
-    m_api.reset();
-    m_dir.reset();
-}
-
-// Creates HKEY_CURRENT_USER\Test\<subKey>; noKey when that fails.
-Key TestSqliteRegistry::createUnderTest(const QByteArray &subKey, std::uint32_t access)
-{
-    Key key = noKey;
-    return m_api->createKey(CurrentUser, text("Test\\" + subKey), access, &key) == Success ? key : noKey;
-}
 
 void TestSqliteRegistry::defaultLocation_data()
 {
-    QTest::addColumn<QByteArray>("registry");
+    QTest::addColumn<QByteArray>("registry"); // null: unset
     QTest::addColumn<QByteArray>("dataHome");
     QTest::addColumn<QString>("expected");
 
     const QString inHome = u"/home/ana/.local/share/renvolia/registry.sqlite"_s;
     QTest::addRow("the registry variable wins") << "/srv/kelvo/reg.sqlite"_ba << "/xdg"_ba << u"/srv/kelvo/reg.sqlite"_s;
     QTest::addRow("an empty registry variable is ignored") << ""_ba << "/xdg"_ba << u"/xdg/renvolia/registry.sqlite"_s;
-    QTest::addRow("the data home") << unset << "/xdg"_ba << u"/xdg/renvolia/registry.sqlite"_s;
-    QTest::addRow("home when the data home is unset") << unset << unset << inHome;
-    QTest::addRow("home when the data home is empty") << unset << ""_ba << inHome;
+    QTest::addRow("the data home") << QByteArray() << "/xdg"_ba << u"/xdg/renvolia/registry.sqlite"_s;
+    QTest::addRow("home when the data home is unset") << QByteArray() << QByteArray() << inHome;
+    QTest::addRow("home when the data home is empty") << QByteArray() << ""_ba << inHome;
 }
 
 void TestSqliteRegistry::defaultLocation()
@@ -271,16 +160,14 @@ void TestSqliteRegistry::defaultLocation()
     QFETCH(QString, expected);
 
     const char *const names[] = {"RENVOLIA_REGISTRY", "XDG_DATA_HOME", "HOME"};
-    QByteArrayList saved;
-    for (const char *name : names)
-        saved << (qEnvironmentVariableIsSet(name) ? qgetenv(name) : unset);
-    const auto restore = qScopeGuard([&] {
+    const auto set = [&](const QByteArrayList &values) {
         for (int i = 0; i < 3; ++i)
-            setVariable(names[i], saved[i]);
+            values[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
+    };
+    const auto restore = qScopeGuard([set, saved = QByteArrayList{qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])}] {
+        set(saved);
     });
-    setVariable("RENVOLIA_REGISTRY", registry);
-    setVariable("XDG_DATA_HOME", dataHome);
-    setVariable("HOME", "/home/ana");
+    set({registry, dataHome, "/home/ana"_ba});
     QCOMPARE(QString::fromStdString(SqliteRegistry::defaultLocation()), expected);
 }
 
@@ -291,13 +178,10 @@ void TestSqliteRegistry::subKeys_data()
 
     QTest::addRow("small letters sort as capitals, before the underscore")
         << QByteArrayList{"b", "_x", "A"} << QByteArrayList{"A", "b", "_x"};
-    QTest::addRow("a prefix first") << QByteArrayList{"Kelvo2", "kelvo", "KELVO1"} << QByteArrayList{"kelvo", "KELVO1", "Kelvo2"};
-    QTest::addRow("digits compared as characters") << QByteArrayList{"k2", "K10", "k1"} << QByteArrayList{"k1", "K10", "k2"};
-    QTest::addRow("accented letters after ASCII") << QByteArrayList{"é", "z", "E"} << QByteArrayList{"E", "z", "é"};
-    QTest::addRow("accented small and capital letters together")
-        << QByteArrayList{"éb", "Éa", "ÉC"} << QByteArrayList{"Éa", "éb", "ÉC"};
-    QTest::addRow("parents made as needed") << QByteArrayList{"One\\Two\\Three"} << QByteArrayList{"One"};
-    QTest::addRow("names kept as first written") << QByteArrayList{"Été\\Two", "ÉTÉ\\two\\Three"} << QByteArrayList{"Été"};
+    QTest::addRow("accented letters after ASCII, small and capital together")
+        << QByteArrayList{"éb", "z", "Éa", "E", "ÉC"} << QByteArrayList{"E", "z", "Éa", "éb", "ÉC"};
+    QTest::addRow("parents made as needed, names kept as first written")
+        << QByteArrayList{"One\\Two\\Three", "Été\\Two", "ÉTÉ\\two\\Three"} << QByteArrayList{"One", "Été"};
 }
 
 // Each key is found at the path it was made at, and below that root only; lengths count bytes.
@@ -309,16 +193,16 @@ void TestSqliteRegistry::subKeys()
     for (const QByteArray &name : created)
         QVERIFY(createUnderTest(name) != noKey);
     Key key = noKey;
-    QCOMPARE(m_api->openKey(CurrentUser, "Test", QueryValue | EnumerateSubKeys, &key), Success);
-    QCOMPARE(subKeyNames(*m_api, key), expected);
+    QCOMPARE(api().openKey(CurrentUser, "Test", QueryValue | EnumerateSubKeys, &key), Success);
+    QCOMPARE(subKeyNames(api(), key), expected);
     KeyInfo info;
-    QCOMPARE(m_api->queryInfoKey(key, &info), Success);
+    QCOMPARE(api().queryInfoKey(key, &info), Success);
     QCOMPARE(info.subKeys, std::uint32_t(expected.size()));
     const auto shorter = [](const QByteArray &a, const QByteArray &b) { return a.size() < b.size(); };
     QCOMPARE(info.maxSubKeyLength, std::uint32_t(std::max_element(expected.cbegin(), expected.cend(), shorter)->size()));
     for (const QByteArray &name : created) {
-        QCOMPARE(m_api->openKey(CurrentUser, text("Test\\" + name), QueryValue, &key), Success);
-        QCOMPARE(m_api->openKey(LocalMachine, text("Test\\" + name), QueryValue, &key), FileNotFound);
+        QCOMPARE(api().openKey(CurrentUser, text("Test\\" + name), QueryValue, &key), Success);
+        QCOMPARE(api().openKey(LocalMachine, text("Test\\" + name), QueryValue, &key), FileNotFound);
     }
 }
 
@@ -328,21 +212,19 @@ void TestSqliteRegistry::valueOrder()
 {
     const Key key = createUnderTest("Values");
     for (const QByteArray &name : {"first"_ba, "sécond"_ba, ""_ba, "third"_ba})
-        QCOMPARE(writeValue(*m_api, key, name, "old " + name), Success);
-    QCOMPARE(writeValue(*m_api, key, "SÉCOND", "new", RegBinary), Success);
-    QCOMPARE(m_api->deleteValue(key, "First"), Success);
-    QCOMPARE(m_api->deleteValue(key, "First"), FileNotFound);
-    QCOMPARE(writeValue(*m_api, key, "first", "again"), Success);
+        QCOMPARE(writeValue(api(), key, name, "old " + name), Success);
+    QCOMPARE(writeValue(api(), key, "SÉCOND", "new", RegBinary), Success);
+    QCOMPARE(api().deleteValue(key, "First"), Success);
+    QCOMPARE(api().deleteValue(key, "First"), FileNotFound);
+    QCOMPARE(writeValue(api(), key, "first", "again"), Success);
 
-    QCOMPARE(valueNames(*m_api, key), (QByteArrayList{"sécond", "", "third", "first"}));
-    QCOMPARE(readValue(*m_api, key, "sécond").data, "new"_ba);
-    QCOMPARE(readValue(*m_api, key, "sécond").type, std::uint32_t{RegBinary});
-    QCOMPARE(readValue(*m_api, key, "").data, "old "_ba);
+    QCOMPARE(valueNames(api(), key), (QByteArrayList{"sécond", "", "third", "first"}));
+    QCOMPARE(readValue(api(), key, "sécond").data, "new"_ba);
+    QCOMPARE(readValue(api(), key, "sécond").type, std::uint32_t{RegBinary});
+    QCOMPARE(readValue(api(), key, "").data, "old "_ba);
     KeyInfo info;
-    QCOMPARE(m_api->queryInfoKey(key, &info), Success);
-    QCOMPARE(info.values, 4u);
-    QCOMPARE(info.maxValueNameLength, 7u);
-    QCOMPARE(info.maxValueLength, 9u);
+    QCOMPARE(api().queryInfoKey(key, &info), Success);
+    QCOMPARE(std::make_tuple(info.values, info.maxValueNameLength, info.maxValueLength), std::make_tuple(4u, 7u, 9u));
 }
 
 void TestSqliteRegistry::dataKeptByteForByte_data()
@@ -370,11 +252,11 @@ void TestSqliteRegistry::dataKeptByteForByte()
     QFETCH(QByteArray, data);
 
     const Key key = createUnderTest("Data");
-    QCOMPARE(writeValue(*m_api, key, "value", data, type), Success);
+    QCOMPARE(writeValue(api(), key, "value", data, type), Success);
     QByteArray buffer(data.size() + 4, '#');
     std::uint32_t size = std::uint32_t(buffer.size());
     std::uint32_t read = 0;
-    QCOMPARE(m_api->queryValue(key, "value", &read, bytesOf(buffer), &size), Success);
+    QCOMPARE(api().queryValue(key, "value", &read, bytesOf(buffer), &size), Success);
     QCOMPARE(read, type);
     QCOMPARE(size, std::uint32_t(data.size()));
     QCOMPARE(buffer, data + "####");
@@ -410,27 +292,23 @@ void TestSqliteRegistry::bufferSizes()
 
     QVERIFY(createUnderTest("Sizes\\Speed") != noKey);
     const Key key = createUnderTest("Sizes");
-    QCOMPARE(writeValue(*m_api, key, "Speed", "\x80\x25\x00\x00"_ba, RegDword), Success);
+    QCOMPARE(writeValue(api(), key, "Speed", "\x80\x25\x00\x00"_ba, RegDword), Success);
     char name[16];
-    std::uint32_t length = nameRoom;
+    std::uint32_t length = nameRoom, size = dataRoom, type = 0;
     QByteArray data(16, '#');
-    std::uint32_t size = dataRoom;
-    std::uint32_t type = 0;
     if (operation == Operation::QueryValue)
-        QCOMPARE(m_api->queryValue(key, "Speed", &type, bytesOf(data), &size), expected);
+        QCOMPARE(api().queryValue(key, "Speed", &type, bytesOf(data), &size), expected);
     else if (operation == Operation::EnumKey)
-        QCOMPARE(m_api->enumKey(key, 0, name, nameRoom), expected);
+        QCOMPARE(api().enumKey(key, 0, name, nameRoom), expected);
     else
-        QCOMPARE(m_api->enumValue(key, 0, name, &length, &type, bytesOf(data), &size), expected);
+        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytesOf(data), &size), expected);
 
     if (operation == Operation::EnumValue)
         QCOMPARE(length, 5u); // the name's length, without terminator
     if (nameGiven)
         QCOMPARE(QByteArray(name, 6), QByteArray("Speed", 6));
-    if (operation == Operation::QueryValue || (nameGiven && operation == Operation::EnumValue)) {
-        QCOMPARE(size, 4u);
-        QCOMPARE(type, std::uint32_t{RegDword});
-    }
+    if (operation == Operation::QueryValue || (nameGiven && operation == Operation::EnumValue))
+        QCOMPARE(std::make_pair(size, type), std::make_pair(4u, std::uint32_t{RegDword}));
     if (expected == Success && operation != Operation::EnumKey)
         QCOMPARE(data.left(5), "\x80\x25\x00\x00#"_ba);
 }
@@ -442,13 +320,10 @@ void TestSqliteRegistry::keyPaths_data()
     QTest::addColumn<Result>("created");
     QTest::addColumn<Result>("found"); // by openKey and deleteKey at lookedUp
 
-    const Result ok = Success;
-    const Result absent = FileNotFound;
-    const Result refused = InvalidParameter;
-    QTest::addRow("ASCII letters from a to z") << "azKelvo"_ba << "AZkELVO"_ba << ok << ok;
-    QTest::addRow("digits and signs unchanged") << "Port_2-b"_ba << "PORT_2-B"_ba << ok << ok;
-    QTest::addRow("accented small and capital letters") << "Préférences été"_ba << "PRÉFÉRENCES ÉTÉ"_ba << ok << ok;
-    QTest::addRow("Latin-1 letters at the ends of the range") << "àþ"_ba << "ÀÞ"_ba << ok << ok;
+    const Result ok = Success, absent = FileNotFound, refused = InvalidParameter;
+    QTest::addRow("ASCII letters from a to z, digits and signs") << "azKelvo_2-b"_ba << "AZkELVO_2-B"_ba << ok << ok;
+    QTest::addRow("accented small and capital letters, à and þ")
+        << "Préférences été àþ"_ba << "PRÉFÉRENCES ÉTÉ ÀÞ"_ba << ok << ok;
     QTest::addRow("different letters") << "Kelvo"_ba << "Kelva"_ba << ok << absent;
     QTest::addRow("accent makes a different letter") << "ete"_ba << "été"_ba << ok << absent;
     QTest::addRow("division and multiplication signs are no letters") << "a÷b"_ba << "A×B"_ba << ok << absent;
@@ -456,15 +331,13 @@ void TestSqliteRegistry::keyPaths_data()
     QTest::addRow("one trailing separator is ignored") << "Kelvo\\App\\"_ba << "kelvo\\app"_ba << ok << ok;
     QTest::addRow("255 ASCII characters") << QByteArray(255, 'k') << QByteArray(255, 'K') << ok << ok;
     QTest::addRow("255 two-byte characters") << "é"_ba.repeated(255) << "É"_ba.repeated(255) << ok << ok;
-    QTest::addRow("256 ASCII characters") << QByteArray(256, 'k') << QByteArray() << refused << absent;
     QTest::addRow("256 two-byte characters") << "é"_ba.repeated(256) << QByteArray() << refused << absent;
-    QTest::addRow("a long name in the middle") << "Kelvo\\" + QByteArray(256, 'k') + "\\Last" << QByteArray() << refused
-                                               << absent;
+    QTest::addRow("256 characters in the middle") << "Kelvo\\" + QByteArray(256, 'k') + "\\Last" << QByteArray()
+                                                  << refused << absent;
     QTest::addRow("leading separator") << "\\Kelvo\\App"_ba << QByteArray() << refused << refused;
     QTest::addRow("doubled separator") << "Kelvo\\\\App"_ba << QByteArray() << refused << refused;
     QTest::addRow("two trailing separators") << "Kelvo\\App\\\\"_ba << QByteArray() << refused << refused;
     QTest::addRow("a separator alone") << "\\"_ba << QByteArray() << refused << refused;
-    QTest::addRow("2,000 bytes that are no UTF-8") << QByteArray(2000, '\x80') << QByteArray() << refused << refused;
     QTest::addRow("a Latin-1 byte") << "Cl\xE9"_ba << QByteArray() << refused << refused;
 }
 
@@ -478,21 +351,21 @@ void TestSqliteRegistry::keyPaths()
     QFETCH(Result, found);
 
     Key key = noKey;
-    QCOMPARE(m_api->createKey(CurrentUser, "Kelvo\\App", AllKeyRights, &key), Success);
-    const QByteArrayList before = tree(*m_api, CurrentUser, "");
-    QCOMPARE(m_api->createKey(CurrentUser, text(subKey), AllKeyRights, &key), created);
+    QCOMPARE(api().createKey(CurrentUser, "Kelvo\\App", AllKeyRights, &key), Success);
+    const QByteArrayList before = tree(api(), CurrentUser, "");
+    QCOMPARE(api().createKey(CurrentUser, text(subKey), AllKeyRights, &key), created);
     if (created == Success)
-        QCOMPARE(writeValue(*m_api, key, "marker", "here"), Success);
+        QCOMPARE(writeValue(api(), key, "marker", "here"), Success);
     else
-        QCOMPARE(tree(*m_api, CurrentUser, ""), before);
+        QCOMPARE(tree(api(), CurrentUser, ""), before);
     const QByteArray path = lookedUp.isNull() ? subKey : lookedUp;
     Key opened = noKey;
-    QCOMPARE(m_api->openKey(CurrentUser, text(path), QueryValue, &opened), found);
+    QCOMPARE(api().openKey(CurrentUser, text(path), QueryValue, &opened), found);
     if (found == Success)
-        QCOMPARE(readValue(*m_api, opened, "MARKER").data, "here"_ba);
-    QCOMPARE(m_api->deleteKey(CurrentUser, text(path)), found);
+        QCOMPARE(readValue(api(), opened, "MARKER").data, "here"_ba);
+    QCOMPARE(api().deleteKey(CurrentUser, text(path)), found);
     if (found == Success)
-        QCOMPARE(m_api->openKey(CurrentUser, text(subKey), QueryValue, &opened), FileNotFound);
+        QCOMPARE(api().openKey(CurrentUser, text(subKey), QueryValue, &opened), FileNotFound);
 }
 
 void TestSqliteRegistry::valueNamesAndTexts_data()
@@ -502,17 +375,18 @@ void TestSqliteRegistry::valueNamesAndTexts_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<Result>("written");
 
-    QTest::addRow("a name of 16,383 characters") << QByteArray(16383, 'v') << quint32{RegSz} << "x"_ba << Result{Success};
-    QTest::addRow("a name of 16,384 characters") << QByteArray(16384, 'v') << quint32{RegSz} << "x"_ba
-                                                 << Result{InvalidParameter};
-    QTest::addRow("16,383 two-byte characters") << "é"_ba.repeated(16383) << quint32{RegSz} << "x"_ba << Result{Success};
-    QTest::addRow("16,383 four-byte characters") << "\xF0\x9F\x93\x9E"_ba.repeated(16383) << quint32{RegSz}
-                                                 << "\xF0\x9F\x93\x9E"_ba << Result{Success};
-    QTest::addRow("a name that is no UTF-8") << "Cl\xE9"_ba << quint32{RegSz} << "x"_ba << Result{InvalidParameter};
-    QTest::addRow("a text that is no UTF-8") << "v"_ba << quint32{RegExpandSz} << "caf\xE9"_ba << Result{InvalidParameter};
-    QTest::addRow("a list of texts that is no UTF-8") << "v"_ba << quint32{RegMultiSz} << "\xE9\0"_ba
-                                                      << Result{InvalidParameter};
-    QTest::addRow("bytes need not be UTF-8") << "v"_ba << quint32{RegBinary} << "\xE9"_ba << Result{Success};
+    const auto row = [](const char *rowName, const QByteArray &name, quint32 type, const QByteArray &data, Result written) {
+        QTest::addRow("%s", rowName) << name << type << data << written;
+    };
+    const QByteArray phone = "\xF0\x9F\x93\x9E";
+    row("a name of 16,383 characters", QByteArray(16383, 'v'), RegSz, "x", Success);
+    row("a name of 16,384 characters", QByteArray(16384, 'v'), RegSz, "x", InvalidParameter);
+    row("16,383 two-byte characters", "é"_ba.repeated(16383), RegSz, "x", Success);
+    row("16,383 four-byte characters", phone.repeated(16383), RegSz, phone, Success);
+    row("a name that is no UTF-8", "Cl\xE9", RegSz, "x", InvalidParameter);
+    row("a text that is no UTF-8", "v", RegExpandSz, "caf\xE9", InvalidParameter);
+    row("a list of texts that is no UTF-8", "v", RegMultiSz, "\xE9\0"_ba, InvalidParameter);
+    row("bytes need not be UTF-8", "v", RegBinary, "\xE9", Success);
 }
 
 // A refused name or text leaves nothing behind.
@@ -524,8 +398,8 @@ void TestSqliteRegistry::valueNamesAndTexts()
     QFETCH(Result, written);
 
     const Key key = createUnderTest("Names");
-    QCOMPARE(writeValue(*m_api, key, name, data, type), written);
-    const auto read = readValue(*m_api, key, name);
+    QCOMPARE(writeValue(api(), key, name, data, type), written);
+    const ReadValue read = readValue(api(), key, name);
     QCOMPARE(read.result == Success, written == Success);
     QCOMPARE(read.data, written == Success ? data : QByteArray());
 }
@@ -533,25 +407,23 @@ void TestSqliteRegistry::valueNamesAndTexts()
 void TestSqliteRegistry::nullArguments()
 {
     const Key key = createUnderTest("Nulls");
-    QCOMPARE(m_api->setValue(key, "nothing", RegBinary, nullptr, 0), Success);
-    std::uint32_t type = 0;
-    std::uint32_t size = 99;
-    QCOMPARE(m_api->queryValue(key, "nothing", &type, nullptr, &size), Success);
-    QCOMPARE(size, 0u);
-    QCOMPARE(type, std::uint32_t{RegBinary});
-    QCOMPARE(m_api->queryValue(key, "nothing", nullptr, nullptr, nullptr), Success);
-    QCOMPARE(m_api->queryInfoKey(key, nullptr), Success);
+    QCOMPARE(api().setValue(key, "nothing", RegBinary, nullptr, 0), Success);
+    std::uint32_t type = 0, size = 99;
+    QCOMPARE(api().queryValue(key, "nothing", &type, nullptr, &size), Success);
+    QCOMPARE(std::make_pair(size, type), std::make_pair(0u, std::uint32_t{RegBinary}));
+    QCOMPARE(api().queryValue(key, "nothing", nullptr, nullptr, nullptr), Success);
+    QCOMPARE(api().queryInfoKey(key, nullptr), Success);
 
-    QCOMPARE(m_api->setValue(key, "missing data", RegBinary, nullptr, 3), InvalidParameter);
-    QCOMPARE(readValue(*m_api, key, "missing data").result, FileNotFound);
+    QCOMPARE(api().setValue(key, "missing data", RegBinary, nullptr, 3), InvalidParameter);
+    QCOMPARE(readValue(api(), key, "missing data").result, FileNotFound);
     std::uint8_t byte = 0;
-    QCOMPARE(m_api->queryValue(key, "nothing", nullptr, &byte, nullptr), InvalidParameter);
+    QCOMPARE(api().queryValue(key, "nothing", nullptr, &byte, nullptr), InvalidParameter);
     char name[8];
-    QCOMPARE(m_api->enumValue(key, 0, name, nullptr, nullptr, nullptr, nullptr), InvalidParameter);
-    QCOMPARE(m_api->enumKey(key, 0, nullptr, 8), InvalidParameter);
-    QCOMPARE(m_api->openKey(key, "", QueryValue, nullptr), InvalidParameter);
-    QCOMPARE(m_api->createKey(key, "Child", QueryValue, nullptr), InvalidParameter);
-    QCOMPARE(m_api->createKey(CurrentUser, "Child", QueryValue, nullptr), InvalidParameter);
+    QCOMPARE(api().enumValue(key, 0, name, nullptr, nullptr, nullptr, nullptr), InvalidParameter);
+    QCOMPARE(api().enumKey(key, 0, nullptr, 8), InvalidParameter);
+    QCOMPARE(api().openKey(key, "", QueryValue, nullptr), InvalidParameter);
+    QCOMPARE(api().createKey(key, "Child", QueryValue, nullptr), InvalidParameter);
+    QCOMPARE(api().createKey(CurrentUser, "Child", QueryValue, nullptr), InvalidParameter);
 }
 
 void TestSqliteRegistry::accessChecked_data()
@@ -581,46 +453,40 @@ void TestSqliteRegistry::accessChecked()
 
     QVERIFY(createUnderTest("Guarded\\Child") != noKey);
     Key guarded = createUnderTest("Guarded");
-    QCOMPARE(writeValue(*m_api, guarded, "present", "x"), Success);
-    QCOMPARE(m_api->openKey(CurrentUser, "Test\\Guarded", access, &guarded), Success);
-    QCOMPARE(run(*m_api, operation, guarded, path(u"saved.sqlite"_s)), expected);
+    QCOMPARE(writeValue(api(), guarded, "present", "x"), Success);
+    QCOMPARE(api().openKey(CurrentUser, "Test\\Guarded", access, &guarded), Success);
+    QCOMPARE(run(api(), operation, guarded, path(u"saved.sqlite"_s)), expected);
 }
 
-// A handle of its own, with its own rights, that outlives the first one.
-void TestSqliteRegistry::emptySubKeyOpensTheKeyAgain()
+// An empty subkey opens the key again: a handle of its own, with its own
+// rights, that outlives the first one. A key goes only without subkeys; roots stay.
+void TestSqliteRegistry::handlesAndDeletion()
 {
     const Key key = createUnderTest("Again", QueryValue);
     Key again = noKey;
-    QCOMPARE(m_api->openKey(key, "", SetValue, &again), Success);
-    QCOMPARE(writeValue(*m_api, key, "v", "refused"), AccessDenied);
-    QCOMPARE(m_api->closeKey(key), Success);
-    QCOMPARE(m_api->closeKey(key), InvalidHandle);
-    QCOMPARE(writeValue(*m_api, again, "v", "written"), Success);
+    QCOMPARE(api().openKey(key, "", SetValue, &again), Success);
+    QCOMPARE(writeValue(api(), key, "v", "refused"), AccessDenied);
+    QCOMPARE(api().closeKey(key), Success);
+    QCOMPARE(api().closeKey(key), InvalidHandle);
+    QCOMPARE(writeValue(api(), again, "v", "written"), Success);
     Key root = noKey;
-    QCOMPARE(m_api->openKey(CurrentUser, "", EnumerateSubKeys, &root), Success);
-    QCOMPARE(subKeyNames(*m_api, root), QByteArrayList{"Test"});
-}
+    QCOMPARE(api().openKey(CurrentUser, "", EnumerateSubKeys, &root), Success);
+    QCOMPARE(subKeyNames(api(), root), QByteArrayList{"Test"});
 
-void TestSqliteRegistry::deleteKeyRules()
-{
     const Key child = createUnderTest("Parent\\Child");
-    QCOMPARE(writeValue(*m_api, child, "value", "goes with its key"), Success);
-    QCOMPARE(m_api->deleteKey(CurrentUser, "Test\\Parent"), AccessDenied);
-    QCOMPARE(m_api->deleteKey(CurrentUser, "Test\\Parent\\Child"), Success);
-    QCOMPARE(m_api->deleteKey(CurrentUser, "Test\\Parent\\Child"), FileNotFound);
-    QCOMPARE(valueNames(*m_api, createUnderTest("Parent\\Child")), QByteArrayList());
-
+    QCOMPARE(writeValue(api(), child, "value", "goes with its key"), Success);
+    QCOMPARE(api().deleteKey(CurrentUser, "Test\\Parent"), AccessDenied);
+    QCOMPARE(api().deleteKey(CurrentUser, "Test\\Parent\\Child"), Success);
+    QCOMPARE(api().deleteKey(CurrentUser, "Test\\Parent\\Child"), FileNotFound);
+    QCOMPARE(valueNames(api(), createUnderTest("Parent\\Child")), QByteArrayList());
     Key parent = noKey;
-    QCOMPARE(m_api->openKey(CurrentUser, "Test\\Parent", 0, &parent), Success);
-    QCOMPARE(m_api->deleteKey(parent, "Child"), Success);
-    QCOMPARE(m_api->deleteKey(parent, ""), Success);
-    QCOMPARE(m_api->openKey(CurrentUser, "Test\\Parent", 0, &parent), FileNotFound);
-
-    // Roots stay, even without subkeys.
-    QCOMPARE(m_api->deleteKey(CurrentUser, ""), AccessDenied);
-    Key root = noKey;
-    QCOMPARE(m_api->openKey(LocalMachine, "", AllKeyRights, &root), Success);
-    QCOMPARE(m_api->deleteKey(root, ""), AccessDenied);
+    QCOMPARE(api().openKey(CurrentUser, "Test\\Parent", 0, &parent), Success);
+    QCOMPARE(api().deleteKey(parent, "Child"), Success);
+    QCOMPARE(api().deleteKey(parent, ""), Success);
+    QCOMPARE(api().openKey(CurrentUser, "Test\\Parent", 0, &parent), FileNotFound);
+    QCOMPARE(api().deleteKey(CurrentUser, ""), AccessDenied);
+    QCOMPARE(api().openKey(LocalMachine, "", AllKeyRights, &root), Success);
+    QCOMPARE(api().deleteKey(root, ""), AccessDenied);
 }
 
 void TestSqliteRegistry::handles_data()
@@ -633,8 +499,6 @@ void TestSqliteRegistry::handles_data()
     QTest::addRow("a key deleted through this object") << Deletion::ThisObject << noKey << Result{KeyDeleted};
     QTest::addRow("a key deleted through another connection") << Deletion::OtherConnection << noKey << Result{KeyDeleted};
     QTest::addRow("zero") << Deletion::None << Key{0} << Result{InvalidHandle};
-    QTest::addRow("never handed out") << Deletion::None << Key{123456} << Result{InvalidHandle};
-    QTest::addRow("negative") << Deletion::None << Key{-5} << Result{InvalidHandle};
     QTest::addRow("a root without sign extension") << Deletion::None << Key{0x80000001LL} << Result{InvalidHandle};
     QTest::addRow("past the roots") << Deletion::None << Key{static_cast<std::int32_t>(0x80000004u)} << Result{InvalidHandle};
 }
@@ -648,22 +512,22 @@ void TestSqliteRegistry::handles()
     QFETCH(Result, expected);
 
     const Key doomed = createUnderTest("Doomed");
-    QCOMPARE(writeValue(*m_api, doomed, "present", "x"), Success);
-    QCOMPARE(readValue(*m_api, doomed, "present").result, Success);
+    QCOMPARE(writeValue(api(), doomed, "present", "x"), Success);
+    QCOMPARE(readValue(api(), doomed, "present").result, Success);
     SqliteRegistry other(text(storeFile()));
     if (deletion != Deletion::None)
-        QCOMPARE((deletion == Deletion::ThisObject ? *m_api : other).deleteKey(CurrentUser, "Test\\Doomed"), Success);
+        QCOMPARE((deletion == Deletion::ThisObject ? api() : other).deleteKey(CurrentUser, "Test\\Doomed"), Success);
     for (const Key parent : {Key{CurrentUser}, createUnderTest("Doomed")}) {
         Key child = noKey;
-        QCOMPARE(m_api->createKey(parent, "Child", AllKeyRights, &child), Success);
-        QCOMPARE(writeValue(*m_api, parent, "present", "x"), Success);
+        QCOMPARE(api().createKey(parent, "Child", AllKeyRights, &child), Success);
+        QCOMPARE(writeValue(api(), parent, "present", "x"), Success);
     }
 
     const Key key = deletion == Deletion::None ? handle : doomed;
     for (const Operation operation : allOperations)
-        QCOMPARE(run(*m_api, operation, key, path(u"saved.sqlite"_s)), expected);
+        QCOMPARE(run(api(), operation, key, path(u"saved.sqlite"_s)), expected);
     QCOMPARE(QFile::exists(path(u"saved.sqlite"_s)), expected == Success);
-    QCOMPARE(m_api->closeKey(key), expected == InvalidHandle ? InvalidHandle : Success);
+    QCOMPARE(api().closeKey(key), expected == InvalidHandle ? InvalidHandle : Success);
 }
 
 void TestSqliteRegistry::savedAndReopened_data()
@@ -675,53 +539,54 @@ void TestSqliteRegistry::savedAndReopened_data()
     QTest::addRow("a root saved") << ""_ba;
 }
 
+// Below a root, the copy holds the key's parents, without their values or other subkeys.
 void TestSqliteRegistry::savedAndReopened()
 {
     QFETCH(QByteArray, saved);
 
     const QString store = path(u"new folder/below/registry.sqlite"_s); // folders made as needed
-    m_api = std::make_unique<SqliteRegistry>(text(store));
+    auto api = std::make_unique<SqliteRegistry>(text(store));
     const struct
     {
         QByteArray path, value;
         std::uint32_t type;
         QByteArray data;
     } content[] = {
-        {"Software\\Kelvo", "parent value", RegSz, "not saved with a subkey"},
-        {"Software\\Kelvo\\App", "", RegSz, "unnamed"},
+        {"Software\\Kelvo", "parent value", RegSz, "not saved with a subkey\0"_ba},
+        {"Software\\Kelvo\\App", "", RegSz, "unnamed\0"_ba},
         {"Software\\Kelvo\\App", "Binary", RegBinary, QByteArray("\0\x01\xff", 3)},
         {"Software\\Kelvo\\App\\Zeta", "empty", 0xFFFFFFFFu, QByteArray()},
         {"Software\\Kelvo\\App\\alpha\\Déjà", "Été", RegMultiSz, QByteArray("a\0b\0\0", 5)},
         {"Software\\Kelvo\\App\\Gone", "deleted", RegSz, "with its key"},
-        {"Software\\Kelvo\\Other", "sibling", RegSz, "elsewhere"},
+        {"Software\\Kelvo\\Other", "sibling", RegSz, "elsewhere\0"_ba},
     };
     for (const auto &item : content) {
         Key key = noKey;
-        QCOMPARE(m_api->createKey(CurrentUser, text(item.path), AllKeyRights, &key), Success);
-        QCOMPARE(writeValue(*m_api, key, item.value, item.data, item.type), Success);
+        QCOMPARE(api->createKey(CurrentUser, text(item.path), AllKeyRights, &key), Success);
+        QCOMPARE(writeValue(*api, key, item.value, item.data, item.type), Success);
     }
-    QCOMPARE(m_api->deleteKey(CurrentUser, "Software\\Kelvo\\App\\Gone"), Success);
-    QCOMPARE(writeValue(*m_api, LocalMachine, "machine", "other root"), Success);
-
-    QByteArrayList expected = tree(*m_api, CurrentUser, "");
-    QByteArrayList machine = tree(*m_api, LocalMachine, "");
-    QCOMPARE(expected.size(), 14);
+    QCOMPARE(api->deleteKey(CurrentUser, "Software\\Kelvo\\App\\Gone"), Success);
+    QCOMPARE(writeValue(*api, LocalMachine, "machine", "other root\0"_ba), Success);
+    const QByteArrayList app{R"(Software\Kelvo\App = unnamed)", R"(Software\Kelvo\App "Binary" = (3) 0001ff)",
+                             R"(Software\Kelvo\App\alpha\Déjà "Été" = (7) 6100620000)",
+                             R"(Software\Kelvo\App\Zeta "empty" = (4294967295) )"};
+    QByteArrayList expected = QByteArrayList{R"(Software\Kelvo "parent value" = not saved with a subkey)"} + app
+                              + QByteArrayList{R"(Software\Kelvo\Other "sibling" = elsewhere)"};
+    QByteArrayList machine{R"( "machine" = other root)"};
+    QCOMPARE(tree(*api, CurrentUser, "") + tree(*api, LocalMachine, ""), expected + machine);
     QString file = store;
     if (saved.isNull()) {
-        m_api.reset();
+        api.reset();
     } else {
-        // Below a root, the copy holds the key's parents, without their values or other subkeys.
-        const QByteArrayList subtree = tree(*m_api, CurrentUser, saved);
-        expected = saved.isEmpty() ? subtree : QByteArrayList{"key ", "key Software", "key Software\\Kelvo"} + subtree;
-        machine = {"key "};
+        expected = saved.isEmpty() ? expected : app;
+        machine = {"[]"};
         Key key = noKey;
-        QCOMPARE(m_api->openKey(CurrentUser, text(saved), 0, &key), Success);
+        QCOMPARE(api->openKey(CurrentUser, text(saved), 0, &key), Success);
         file = path(u"saved.sqlite"_s);
-        QCOMPARE(m_api->saveKey(key, text(file)), Success);
+        QCOMPARE(api->saveKey(key, text(file)), Success);
     }
     SqliteRegistry copy(text(file));
-    QCOMPARE(tree(copy, CurrentUser, ""), expected);
-    QCOMPARE(tree(copy, LocalMachine, ""), machine);
+    QCOMPARE(tree(copy, CurrentUser, "") + tree(copy, LocalMachine, ""), expected + machine);
     QCOMPARE(sqlite(file, "PRAGMA integrity_check"), "ok"_ba);
 }
 
@@ -742,11 +607,11 @@ void TestSqliteRegistry::saveKeyRefused()
 
     const Key key = createUnderTest("Saved");
     QVERIFY(writeFile(path(u"existing.sqlite"_s), "keep me"));
-    const QByteArrayList before = tree(*m_api, CurrentUser, "");
-    QCOMPARE(m_api->saveKey(key, text(path(file))), expected);
-    QCOMPARE(contentOf(path(u"existing.sqlite"_s)), "keep me"_ba);
+    const QByteArrayList before = tree(api(), CurrentUser, "");
+    QCOMPARE(api().saveKey(key, text(path(file))), expected);
+    QCOMPARE(fileContents(path(u"existing.sqlite"_s)), "keep me"_ba);
     QVERIFY(!QFileInfo::exists(path(u"missing"_s)));
-    QCOMPARE(tree(*m_api, CurrentUser, ""), before);
+    QCOMPARE(tree(api(), CurrentUser, ""), before);
 }
 
 void TestSqliteRegistry::unusableStore_data()
@@ -769,13 +634,12 @@ void TestSqliteRegistry::unusableStore()
     QFETCH(QByteArray, content);
     QFETCH(bool, foreignDatabase);
 
-    QVERIFY(writeFile(path(u"plain"_s), "a regular file"));
-    QVERIFY(QDir(m_dir->path()).mkdir(u"folder"_s));
+    QVERIFY(writeFile(path(u"plain"_s), "a regular file") && QDir(m_store->folder.path()).mkdir(u"folder"_s));
     if (!content.isEmpty())
         QVERIFY(writeFile(path(store), content));
     if (foreignDatabase) {
         QCOMPARE(sqlite(path(store), "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')"), QByteArray());
-        content = contentOf(path(store));
+        content = fileContents(path(store));
     }
 
     SqliteRegistry api(text(path(store)));
@@ -787,9 +651,9 @@ void TestSqliteRegistry::unusableStore()
     Key key = noKey;
     QCOMPARE(api.openKey(LocalMachine, "", QueryValue, &key), BadDatabase);
     QVERIFY(!QFile::exists(path(u"saved.sqlite"_s)));
-    QCOMPARE(contentOf(path(u"plain"_s)), "a regular file"_ba);
+    QCOMPARE(fileContents(path(u"plain"_s)), "a regular file"_ba);
     if (!content.isEmpty())
-        QCOMPARE(contentOf(path(store)), content);
+        QCOMPARE(fileContents(path(store)), content);
 }
 
 // Every write the writer reported before it was killed is there, whole.
@@ -810,10 +674,10 @@ void TestSqliteRegistry::killedWriterLeavesStoreIntact()
     QCOMPARE(sqlite(storeFile(), "PRAGMA integrity_check"), "ok"_ba);
     const QSet<QByteArray> reported = reportedLines(output);
     Key key = noKey;
-    QCOMPARE(m_api->openKey(CurrentUser, "Software\\Kelvo\\Burst", QueryValue, &key), Success);
+    QCOMPARE(api().openKey(CurrentUser, "Software\\Kelvo\\Burst", QueryValue, &key), Success);
     for (const QByteArray &index : reported)
-        QCOMPARE(readValue(*m_api, key, "v" + index).data, "v" + index);
-    const qsizetype values = valueNames(*m_api, key).size();
+        QCOMPARE(readValue(api(), key, "v" + index).data, "v" + index);
+    const qsizetype values = valueNames(api(), key).size();
     QVERIFY(values == reported.size() || values == reported.size() + 1);
 }
 
@@ -879,15 +743,15 @@ void TestSqliteRegistry::concurrentWritersLoseNothing()
 // lock while the file still has the rollback journal.
 void TestSqliteRegistry::openingWaitsForWriterToSwitchJournal()
 {
+    const QString file = path(u"journal.sqlite"_s);
     Key key = noKey;
-    QCOMPARE(m_api->createKey(CurrentUser, "Before", AllKeyRights, &key), Success);
-    m_api.reset();
-    QCOMPARE(sqlite(storeFile(), "PRAGMA journal_mode = DELETE"), "delete"_ba);
+    QCOMPARE(SqliteRegistry(text(file)).createKey(CurrentUser, "Before", AllKeyRights, &key), Success);
+    QCOMPARE(sqlite(file, "PRAGMA journal_mode = DELETE"), "delete"_ba);
 
     std::atomic<bool> writing = false;
-    std::thread writer([&writing, file = storeFile().toUtf8()] {
+    std::thread writer([&writing, name = file.toUtf8()] {
         sqlite3 *database = nullptr;
-        sqlite3_open(file.constData(), &database);
+        sqlite3_open(name.constData(), &database);
         sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         writing = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -896,7 +760,7 @@ void TestSqliteRegistry::openingWaitsForWriterToSwitchJournal()
     });
     while (!writing)
         std::this_thread::yield();
-    SqliteRegistry api(text(storeFile()));
+    SqliteRegistry api(text(file));
     const Result created = api.createKey(CurrentUser, "After", AllKeyRights, &key);
     writer.join();
     QCOMPARE(created, Success);
@@ -908,15 +772,11 @@ void TestSqliteRegistry::expandEnvironmentStrings_data()
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::addRow("no variable") << "plain text"_ba << "plain text"_ba;
     QTest::addRow("two variables side by side") << "%RENVOLIA_TEST_HOME%%RENVOLIA_TEST_HOME%\\bin"_ba
                                                 << "/srv/kelvo/srv/kelvo\\bin"_ba;
     QTest::addRow("an unknown name stays") << "%RENVOLIA_TEST_NOWHERE%\\x"_ba << "%RENVOLIA_TEST_NOWHERE%\\x"_ba;
-    QTest::addRow("names compared as written") << "%renvolia_test_home%"_ba << "%renvolia_test_home%"_ba;
     QTest::addRow("a lone percent pairs with the next, the variable's name stays")
         << "50% of %RENVOLIA_TEST_HOME%"_ba << "50% of %RENVOLIA_TEST_HOME%"_ba;
-    QTest::addRow("scanning goes on after an unknown name") << "%RENVOLIA_TEST_NOWHERE%RENVOLIA_TEST_HOME%"_ba
-                                                            << "%RENVOLIA_TEST_NOWHERE%RENVOLIA_TEST_HOME%"_ba;
     QTest::addRow("a lone percent after a variable") << "%RENVOLIA_TEST_HOME%50%"_ba << "/srv/kelvo50%"_ba;
     QTest::addRow("an empty name") << "%%"_ba << "%%"_ba;
     QTest::addRow("a variable set to nothing") << "a%RENVOLIA_TEST_EMPTY%b"_ba << "ab"_ba;
@@ -933,11 +793,11 @@ void TestSqliteRegistry::expandEnvironmentStrings()
     qputenv("RENVOLIA_TEST_EMPTY", "");
     qunsetenv("RENVOLIA_TEST_NOWHERE");
     const std::uint32_t needed = std::uint32_t(expected.size() + 1);
-    QCOMPARE(m_api->expandEnvironmentStrings(source.constData(), nullptr, 0), needed);
+    QCOMPARE(api().expandEnvironmentStrings(source.constData(), nullptr, 0), needed);
     QByteArray buffer(expected.size() + 2, '#');
-    QCOMPARE(m_api->expandEnvironmentStrings(source.constData(), buffer.data(), needed - 1), needed);
+    QCOMPARE(api().expandEnvironmentStrings(source.constData(), buffer.data(), needed - 1), needed);
     QCOMPARE(buffer, QByteArray(expected.size() + 2, '#'));
-    QCOMPARE(m_api->expandEnvironmentStrings(source.constData(), buffer.data(), needed), needed);
+    QCOMPARE(api().expandEnvironmentStrings(source.constData(), buffer.data(), needed), needed);
     QCOMPARE(buffer, expected + '\0' + '#');
 }
 
