@@ -112,6 +112,16 @@ inline QByteArrayList tree(registry::RegistryApi &api, registry::Key root, const
     return lines.isEmpty() ? QByteArrayList{'[' + path + ']'} : lines;
 }
 
+// Writes a value, making its key as needed.
+inline void put(registry::RegistryApi &api, registry::Key root, const std::string &path, const std::string &name,
+                std::uint32_t type, const QByteArray &data)
+{
+    registry::Key key = 0;
+    QCOMPARE(api.createKey(root, path, registry::AllKeyRights, &key), registry::Success);
+    QCOMPARE(writeValue(api, key, QByteArray::fromStdString(name), data, type), registry::Success);
+    api.closeKey(key);
+}
+
 // A registry store of its own in a temporary folder, read and written
 // through the store's own calls.
 struct ScratchStore
@@ -120,19 +130,17 @@ struct ScratchStore
 
     QString filePath(const QString &name) const { return QDir(folder.path()).filePath(name); }
 
-    registry::Key createKey(registry::Key root, const std::string &path)
+    void createKey(registry::Key root, const std::string &path)
     {
         registry::Key key = 0;
-        [&] { QCOMPARE(api.createKey(root, path, registry::AllKeyRights, &key), registry::Success); }();
-        return key;
+        QCOMPARE(api.createKey(root, path, registry::AllKeyRights, &key), registry::Success);
+        api.closeKey(key);
     }
 
     void put(registry::Key root, const std::string &path, const std::string &name, std::uint32_t type,
              const QByteArray &data)
     {
-        const registry::Key key = createKey(root, path);
-        QCOMPARE(writeValue(api, key, QByteArray::fromStdString(name), data, type), registry::Success);
-        api.closeKey(key);
+        ::put(api, root, path, name, type, data);
     }
 
     bool keyExists(registry::Key root, const std::string &path)
