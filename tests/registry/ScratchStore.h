@@ -10,15 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-inline std::string stdString(const QByteArray &bytes)
-{
-    return std::string(bytes.constData(), std::size_t(bytes.size()));
-}
+inline std::string stdString(const QByteArray &bytes) { return bytes.toStdString(); }
+inline QByteArray hex(const char *digits) { return QByteArray::fromHex(digits); }
 
-inline QByteArray hex(const char *digits)
-{
-    return QByteArray::fromHex(digits);
-}
+// The text as UTF-16LE, as version 5.00 scripts hold it.
+inline QByteArray utf16(const QString &text) { return {reinterpret_cast<const char *>(text.utf16()), text.size() * 2}; }
 
 inline QByteArray fileContents(const QString &path)
 {

@@ -263,7 +263,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("unmapped"); // the character Windows-1252 has not
 
-        const QString utf16 = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n"
+        const QString utf16Text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n"
                               "\"Clé\"=\"crème ☎\"\r\n"_s;
         QTest::addRow("REGEDIT4 in Windows-1252")
             << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba << QStringList()
@@ -272,7 +272,7 @@ private slots:
             << "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba
             << QStringList{u"--codepage"_s, u"1250"_s} << QString() << u"crčme €"_s << u"U+010D"_s;
         QTest::addRow("version 5.00 in UTF-16LE")
-            << "\xFF\xFE"_ba + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2) << QStringList()
+            << "\xFF\xFE"_ba + utf16(utf16Text) << QStringList()
             << QString() << u"crème ☎"_s << u"U+260E"_s;
         QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build")
             << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n"_ba

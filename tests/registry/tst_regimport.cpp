@@ -20,12 +20,7 @@ const QByteArray kVersion5 = "Windows Registry Editor Version 5.00\r\n";
 // A version 5.00 script as today's registry editors write it.
 QByteArray utf16Script(const QString &text)
 {
-    return "\xFF\xFE"_ba + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-}
-
-QByteArray utf16Bytes(const QString &text)
-{
-    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2).toHex(',');
+    return "\xFF\xFE"_ba + utf16(text);
 }
 
 } // namespace
@@ -87,7 +82,7 @@ void TestRegImport::storesEachForm_data()
            "\xC3\xA9\0"_ba);
     across("version 5.00 in UTF-16LE, hex(2) in UTF-16LE",
            utf16Script(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Clé]\r\n"
-                       "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16Bytes(u"%A%☎\0"_s)) + u"\r\n"_s),
+                       "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16(u"%A%☎\0"_s).toHex(',')) + u"\r\n"_s),
            RegExpandSz, "%A%\xE2\x98\x8E\0"_ba);
     across("version 5.00 in UTF-8, hex(b) a quad word",
            kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(b):01,00,00,00,00,00,00,80\n", 11,
