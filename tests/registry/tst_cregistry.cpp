@@ -107,6 +107,7 @@ private slots:
         sz("32-bit integer as text", 1, VariantValue(std::int32_t(70000)), 1, "70000");
         sz("empty as empty text", 1, VariantValue(), 1, "");
         sz("bytes as text", 1, VariantValue(bytes("6869")), 1, "hi");
+        QTest::addRow("empty binary stored empty") << 3 << VariantValue(ByteArray{}) << 3 << QByteArray();
         QTest::addRow("32-bit least significant first") << 4 << VariantValue(std::int32_t(258)) << 4 << hex("02010000");
     }
 

@@ -145,7 +145,6 @@ void TestRegImport::refusesMalformed_data()
     fourth("dword written as 0x", "\"v\"=dword:0x10", digits + "\"0x10\"");
     fourth("type not closed", "\"v\"=hex(7:00", "hex( is closed by ):");
     fourth("type and bytes cut short", "\"v\"=hex(7", "hex( is closed by ):");
-    fourth("type of four digits cut short", "\"v\"=hex(0001", "hex( is closed by ):");
     fourth("not a byte", "\"v\"=hex:01,g2", byte + "\"g2\"");
     fourth("comma after the last byte", "\"v\"=hex:01,", byte + "\"\"");
     QTest::addRow("not a byte on a continuation line, its own line given")

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -92,36 +93,26 @@ private slots:
     void init() { m_store = std::make_unique<ScratchStore>(); }
     void cleanup() { m_store.reset(); }
 
-    void defaultLocation_data()
-    {
-        QTest::addColumn<QByteArray>("registry"); // null: unset
-        QTest::addColumn<QByteArray>("dataHome");
-        QTest::addColumn<QString>("expected");
-
-        const QString inHome = u"/home/ana/.local/share/renvolia/registry.sqlite"_s;
-        QTest::addRow("the registry variable wins") << "/srv/kelvo/reg.sqlite"_ba << "/xdg"_ba << u"/srv/kelvo/reg.sqlite"_s;
-        QTest::addRow("an empty registry variable is ignored") << ""_ba << "/xdg"_ba << u"/xdg/renvolia/registry.sqlite"_s;
-        QTest::addRow("the data home") << QByteArray() << "/xdg"_ba << u"/xdg/renvolia/registry.sqlite"_s;
-        QTest::addRow("home when the data home is unset") << QByteArray() << QByteArray() << inHome;
-        QTest::addRow("home when the data home is empty") << QByteArray() << ""_ba << inHome;
-    }
-
+    // $RENVOLIA_REGISTRY when set, else below $XDG_DATA_HOME, else below $HOME; empty counts as unset.
     void defaultLocation()
     {
-        QFETCH(QByteArray, registry);
-        QFETCH(QByteArray, dataHome);
-        QFETCH(QString, expected);
-
         const char *const names[] = {"RENVOLIA_REGISTRY", "XDG_DATA_HOME", "HOME"};
-        const auto set = [&](const QByteArrayList &values) {
+        QList<std::optional<QByteArray>> saved;
+        for (const char *name : names)
+            saved << (qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        const auto restore = qScopeGuard([&] {
             for (int i = 0; i < 3; ++i)
-                values[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
-        };
-        const auto restore = qScopeGuard([set, saved = QByteArrayList{qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])}] {
-            set(saved);
+                saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
         });
-        set({registry, dataHome, "/home/ana"_ba});
-        QCOMPARE(QString::fromStdString(SqliteRegistry::defaultLocation()), expected);
+        const auto location = [](const char *registry, const char *dataHome) {
+            qputenv("RENVOLIA_REGISTRY", registry);
+            qputenv("XDG_DATA_HOME", dataHome);
+            qputenv("HOME", "/home/ana");
+            return QString::fromStdString(SqliteRegistry::defaultLocation());
+        };
+        QCOMPARE(location("/srv/kelvo/reg.sqlite", "/xdg"), u"/srv/kelvo/reg.sqlite"_s);
+        QCOMPARE(location("", "/xdg"), u"/xdg/renvolia/registry.sqlite"_s);
+        QCOMPARE(location("", ""), u"/home/ana/.local/share/renvolia/registry.sqlite"_s);
     }
 
     void subKeys_data()
