@@ -117,7 +117,8 @@ private slots:
         row("no texts", {u"REG_MULTI_SZ"_s}, RegMultiSz, QByteArrayLiteral("\0"), QString());
         row("negative dword", {u"REG_DWORD"_s, u"-2"_s}, RegDword, hex("feffffff"), u"4294967294\n"_s);
         row("lowest dword", {u"REG_DWORD"_s, u"-2147483648"_s}, RegDword, hex("00000080"), u"2147483648\n"_s);
-        row("highest dword, in hexadecimal", {u"REG_DWORD"_s, u"0xFFFFFFFF"_s}, RegDword, hex("ffffffff"), u"4294967295\n"_s);
+        row("highest dword, in hexadecimal after 0X", {u"REG_DWORD"_s, u"0XFFFFFFFF"_s}, RegDword, hex("ffffffff"),
+            u"4294967295\n"_s);
         row("big-endian dword", {u"REG_DWORD_BIG_ENDIAN"_s, u"0x01020304"_s}, RegDwordBigEndian, hex("01020304"),
             u"16909060\n"_s);
         row("binary, digits in either case", {u"REG_BINARY"_s, u"00ff10AB"_s}, RegBinary, hex("00ff10ab"), u"00ff10ab\n"_s);
