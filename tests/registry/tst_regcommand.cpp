@@ -203,6 +203,7 @@ private slots:
             u"cannot export "_s + kKey + u" to "_s + nowhere + u": No such file or directory"_s);
         row("a code page of more than one byte a character", {u"export"_s, u"--codepage"_s, u"932"_s, kKey, nowhere}, 2,
             u"bad code page \"932\": expected one of 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258"_s);
+        row("--codepage without its number", {u"import"_s, u"--codepage"_s}, 2, u"--codepage takes a code page's number"_s);
         row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
             u"wrong argument count: import takes [--codepage N] FILE"_s);
         row("importing a missing file", {u"import"_s, nowhere}, 1, u"cannot import "_s + nowhere + u": cannot read the file"_s);

@@ -330,6 +330,15 @@ private slots:
         QCOMPARE(api().createKey(CurrentUser, "Child", QueryValue, nullptr), InvalidParameter);
     }
 
+    // One batch at a time, and its end needs its beginning.
+    void batchesDoNotNest()
+    {
+        QCOMPARE(api().commitBatch(), InvalidParameter);
+        QCOMPARE(api().beginBatch(), Success);
+        QCOMPARE(api().beginBatch(), InvalidParameter);
+        QCOMPARE(api().commitBatch(), Success);
+    }
+
     void accessChecked_data()
     {
         QTest::addColumn<Operation>("operation");
