@@ -95,14 +95,13 @@ inline QByteArrayList tree(registry::RegistryApi &api, registry::Key root, const
     for (const QByteArray &name : valueNames(api, key)) {
         const ReadValue value = readValue(api, key, name);
         const bool text = (value.type == registry::RegSz || value.type == registry::RegExpandSz)
-                          && value.data.indexOf('\0') == value.data.size() - 1;
+                          && value.data.endsWith('\0') && value.data.indexOf('\0') == value.data.size() - 1;
         const QByteArray type = value.type == registry::RegSz && text ? "" : '(' + QByteArray::number(value.type) + ") ";
         lines << path + (name.isEmpty() ? "" : " \"" + name + '"') + " = " + type
                      + (text ? value.data.chopped(1) : value.data.toHex())
                      + (value.result == registry::Success ? "" : " !" + QByteArray::number(value.result));
     }
-    const QByteArrayList subKeys = subKeyNames(api, key);
-    for (const QByteArray &name : subKeys)
+    for (const QByteArray &name : subKeyNames(api, key))
         lines << tree(api, root, path.isEmpty() ? name : path + '\\' + name);
     api.closeKey(key);
     return lines.isEmpty() ? QByteArrayList{'[' + path + ']'} : lines;
