@@ -62,7 +62,6 @@ void TestRegImport::storesEachForm_data()
     entry("bytes starting on the next line", "\"B\"=hex:\\\r\n  01,02", "B", RegBinary, hex("0102"));
     entry("no bytes", R"("B"=hex:)", "B", RegBinary, QByteArray());
     entry("hex(7) list of texts", R"("L"=hex(7):61,00,62,00,00)", "L", RegMultiSz, "a\0b\0\0"_ba);
-    entry("hex(b) type in hexadecimal", R"("Q"=hex(b):01,00,00,00,00,00,00,80)", "Q", 11, hex("0100000000000080"));
     row("LF line ends, comments and blanks",
         "REGEDIT4\n; made by hand\n\n  [HKEY_CURRENT_USER\\Software\\Renvolia]  \n\t\"N\"=\"x\"  \n", CurrentUser,
         "Software\\Renvolia", "N", RegSz, "x\0"_ba);
@@ -85,7 +84,7 @@ void TestRegImport::storesEachForm_data()
            utf16Script(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Clé]\r\n"
                        "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16(u"%A%\U00010000"_s).toHex(',')) + u"\r\n"_s),
            RegExpandSz, "%A%\xF0\x90\x80\x80"_ba);
-    across("version 5.00 in UTF-8, hex(b) a quad word",
+    across("version 5.00 in UTF-8, hex(b) a type in hexadecimal",
            kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(b):01,00,00,00,00,00,00,80\n", 11,
            hex("0100000000000080"));
     across("version 5.00, hex(0) no type", kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(0):\n",
