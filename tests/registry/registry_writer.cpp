@@ -12,40 +12,24 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-registry::Result writeValue(registry::RegistryApi &api, const std::string &path, const std::string &name)
-{
-    registry::Key key = 0;
-    registry::Result result = api.createKey(registry::CurrentUser, path, registry::SetValue, &key);
-    if (result != registry::Success)
-        return result;
-    result = api.setValue(key, name, registry::RegSz, reinterpret_cast<const std::uint8_t *>(name.data()),
-                          static_cast<std::uint32_t>(name.size()));
-    api.closeKey(key);
-    return result;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     const bool onGo = argc == 6 && std::strcmp(argv[5], "--on-go") == 0;
-    if (argc != 5 && !onGo) {
+    char line[16];
+    if ((argc != 5 && !onGo) || (onGo && !std::fgets(line, sizeof line, stdin))) {
         std::fprintf(stderr, "usage: registry_writer <store file> <key> <name prefix> <count> [--on-go]\n");
         return 2;
     }
-    if (onGo) {
-        char line[16];
-        if (!std::fgets(line, sizeof line, stdin))
-            return 2;
-    }
     registry::SqliteRegistry api(argv[1]);
-    const std::string path = argv[2];
-    const std::string prefix = argv[3];
     const long count = std::strtol(argv[4], nullptr, 10);
     for (long index = 0; index < count; ++index) {
-        const registry::Result result = writeValue(api, path, prefix + std::to_string(index));
+        const std::string name = argv[3] + std::to_string(index);
+        registry::Key key = 0;
+        registry::Result result = api.createKey(registry::CurrentUser, argv[2], registry::SetValue, &key);
+        if (result == registry::Success)
+            result = api.setValue(key, name, registry::RegSz, reinterpret_cast<const std::uint8_t *>(name.data()),
+                                  static_cast<std::uint32_t>(name.size()));
+        api.closeKey(key);
         if (result != registry::Success) {
             std::fprintf(stderr, "write %ld failed with %d\n", index, static_cast<int>(result));
             return 1;

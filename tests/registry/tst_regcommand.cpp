@@ -15,28 +15,19 @@ namespace {
 struct Outcome
 {
     int status = -1;
-    QString out;
-    QString err;
+    QString out, err;
     bool operator==(const Outcome &) const = default;
 };
 
-Outcome done(const QString &out = {})
-{
-    return {0, out, {}};
-}
-
-Outcome refused(int status, const QString &message)
-{
-    return {status, {}, u"renvolia-reg: "_s + message + u'\n'};
-}
+Outcome done(const QString &out = {}) { return {0, out, {}}; }
+Outcome refused(int status, const QString &message) { return {status, {}, u"renvolia-reg: "_s + message + u'\n'}; }
 
 Outcome run(RegistryApi &api, const QStringList &args, bool terminal = false)
 {
     std::vector<std::string> arguments;
     for (const QString &arg : args)
         arguments.push_back(arg.toStdString());
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     const int status = runRegCommand(arguments, api, out, err, terminal);
     return {status, QString::fromStdString(out.str()), QString::fromStdString(err.str())};
 }
@@ -77,338 +68,264 @@ class TestRegCommand : public QObject
     Outcome reg(const QStringList &args) { return run(m_store->api, args); }
 
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase()
+    {
+        QVERIFY(writeFile(m_files.filePath(u"bad.reg"_s), "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Fresh]\r\n\"v\"=dword:xyz\r\n"));
+        QFile huge(m_files.filePath(u"huge.reg"_s));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64{256} << 20) + 1)); // sparse: no disk taken
+    }
+
+    // Under kKey: subkeys Alpha and Beta\Gamma (with a value) and values of every
+    // kind, named in order.
+    void init()
+    {
+        m_store = std::make_unique<ScratchStore>();
+        ScratchStore &s = *m_store;
+        s.createKey(CurrentUser, kPath + "\\Alpha");
+        s.put(CurrentUser, kPath + "\\Beta\\Gamma", "Port", RegDword, hex("f8030000"));
+        s.put(CurrentUser, kPath, "", RegSz, QByteArrayLiteral("default\0"));
+        s.put(CurrentUser, kPath, "Big", RegDwordBigEndian, hex("00000102"));
+        s.put(CurrentUser, kPath, "Blob", RegBinary, hex("01ff"));
+        s.put(CurrentUser, kPath, "Count", RegDword, hex("07000000"));
+        s.put(CurrentUser, kPath, "Lines", RegMultiSz, QByteArrayLiteral("x\0y z\0\0"));
+        s.put(CurrentUser, kPath, "Path", RegExpandSz, QByteArrayLiteral("%HOME%\\bin\0"));
+        s.put(CurrentUser, kPath, "Short", RegDword, hex("0700"));
+        s.put(CurrentUser, kPath, "Tabbed", RegSz, QByteArrayLiteral("a\tb\nc\0"));
+        s.put(CurrentUser, kPath, "Wide", 11, hex("0100000000000000"));
+    }
+
     void cleanup() { m_store.reset(); }
-    void setThenGet_data();
-    void setThenGet();
-    void list_data();
-    void list();
-    void deletes_data();
-    void deletes();
-    void badInput_data();
-    void badInput();
-    void unreadableStore();
-    void help_data();
-    void help();
-    void exportThenImport();
-    void scriptsFromWindows_data();
-    void scriptsFromWindows();
-    void terminalSeesControlsEscaped();
-    void program();
+
+    void setThenGet_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("typeAndData");
+        QTest::addColumn<uint>("storedType");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown");
+
+        const auto row = [](const char *name, const QStringList &typeAndData, uint type, const QByteArray &stored,
+                            const QString &shown, const QString &value = u"V"_s) {
+            QTest::addRow("%s", name) << value << typeAndData << type << stored << shown;
+        };
+        row("text, type named in lower case", {u"reg_sz"_s, u"a b"_s}, RegSz, QByteArrayLiteral("a b\0"), u"a b\n"_s);
+        row("unnamed value", {u"REG_SZ"_s, u"default"_s}, RegSz, QByteArrayLiteral("default\0"), u"default\n"_s, QString());
+        row("expandable text stays unexpanded", {u"REG_EXPAND_SZ"_s, u"%HOME%\\bin"_s}, RegExpandSz,
+            QByteArrayLiteral("%HOME%\\bin\0"), u"%HOME%\\bin\n"_s);
+        row("three texts", {u"REG_MULTI_SZ"_s, u"a"_s, u"b c"_s, u"d"_s}, RegMultiSz, QByteArrayLiteral("a\0b c\0d\0\0"),
+            u"a\nb c\nd\n"_s);
+        row("no texts", {u"REG_MULTI_SZ"_s}, RegMultiSz, QByteArrayLiteral("\0"), QString());
+        row("negative dword", {u"REG_DWORD"_s, u"-2"_s}, RegDword, hex("feffffff"), u"4294967294\n"_s);
+        row("lowest dword", {u"REG_DWORD"_s, u"-2147483648"_s}, RegDword, hex("00000080"), u"2147483648\n"_s);
+        row("highest dword, in hexadecimal after 0X", {u"REG_DWORD"_s, u"0XFFFFFFFF"_s}, RegDword, hex("ffffffff"),
+            u"4294967295\n"_s);
+        row("big-endian dword", {u"REG_DWORD_BIG_ENDIAN"_s, u"0x01020304"_s}, RegDwordBigEndian, hex("01020304"),
+            u"16909060\n"_s);
+        row("binary, digits in either case", {u"REG_BINARY"_s, u"00ff10AB"_s}, RegBinary, hex("00ff10ab"), u"00ff10ab\n"_s);
+        row("empty binary", {u"REG_BINARY"_s, QString()}, RegBinary, QByteArray(), u"\n"_s);
+        row("no type", {u"REG_NONE"_s, u"cafe"_s}, RegNone, hex("cafe"), u"cafe\n"_s);
+    }
+
+    void setThenGet()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, typeAndData);
+        QFETCH(uint, storedType);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        const QString key = uR"(hkcu\Software\Renvolia\Deep\Path)"_s; // created by the `set`
+
+        QCOMPARE(reg(QStringList{u"set"_s, key, name} + typeAndData), done());
+        QCOMPARE(m_store->raw(CurrentUser, kPath + "\\Deep\\Path", name.toStdString()),
+                 std::make_pair(qint64(storedType), stored));
+        QCOMPARE(reg({u"get"_s, key, name}), done(shown));
+    }
+
+    // What the deletions leave is listed as before, less the deleted lines
+    // (the full listing: badInput). A root named in small letters and a trailing backslash are taken.
+    void deletesThenLists()
+    {
+        QCOMPARE(reg({u"delete-value"_s, kKey, u"Count"_s}), done());
+        QCOMPARE(reg({u"delete-value"_s, kKey, QString()}), done());
+        QCOMPARE(reg({u"delete-key"_s, kKey + u"\\Alpha"_s}), done());
+        QStringList listing = kListing.split(u'\n');
+        listing.removeAt(5);
+        listing.removeAt(2);
+        listing.removeAt(0);
+        QCOMPARE(reg({u"list"_s, kKey}), done(listing.join(u'\n')));
+        QCOMPARE(reg({u"list"_s, u"hkey_current_user\\Software\\Renvolia\\Beta\\"_s}), done(u"Gamma\\\n"_s));
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+
+        const QString fresh = uR"(HKCU\Software\Fresh)"_s;
+        const auto set = [&](const QStringList &typeAndData) { return QStringList{u"set"_s, fresh, u"V"_s} + typeAndData; };
+        const QString types = u"expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, "
+                              "REG_BINARY or REG_NONE"_s;
+        const QString range = u"expected -2147483648 to 4294967295"_s;
+        const QString number = u"expected a decimal or 0x hexadecimal number"_s;
+        const QString nowhere = m_files.filePath(u"missing/x.reg"_s);
+        const QString bad = m_files.filePath(u"bad.reg"_s);
+
+        const auto row = [](const char *name, const QStringList &args, int status, const QString &error) {
+            QTest::addRow("%s", name) << args << status << error;
+        };
+        row("no command", {}, 2, u"no command; see renvolia-reg --help"_s);
+        row("unknown command", {u"show"_s, kKey}, 2, u"unknown command \"show\"; see renvolia-reg --help"_s);
+        row("bad root", {u"list"_s, uR"(HKEY_NOWHERE\Software)"_s}, 2,
+            u"bad root key \"HKEY_NOWHERE\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, "
+            "HKEY_USERS, HKCR, HKCU, HKLM or HKU"_s);
+        row("bad type", set({u"REG_TEXT"_s, u"x"_s}), 2, u"bad type \"REG_TEXT\": "_s + types);
+        row("link type", set({u"REG_LINK"_s, u"x"_s}), 2, u"bad type \"REG_LINK\": "_s + types);
+        row("odd hex", set({u"REG_BINARY"_s, u"abc"_s}), 2, u"bad hex data \"abc\": odd number of digits"_s);
+        row("not hex", set({u"REG_NONE"_s, u"0g"_s}), 2, u"bad hex data \"0g\": expected hexadecimal digits"_s);
+        row("number too big", set({u"REG_DWORD"_s, u"4294967296"_s}), 2, u"number out of range \"4294967296\": "_s + range);
+        row("number too small", set({u"REG_DWORD"_s, u"-2147483649"_s}), 2, u"number out of range \"-2147483649\": "_s + range);
+        row("negative hex number", set({u"REG_DWORD"_s, u"-0x1"_s}), 2, u"bad number \"-0x1\": "_s + number);
+        row("empty number", set({u"REG_DWORD"_s, QString()}), 2, u"bad number \"\": "_s + number);
+        row("empty text item", set({u"REG_MULTI_SZ"_s, u"a"_s, QString()}), 2, u"bad data: a REG_MULTI_SZ item cannot be empty"_s);
+        row("two texts for REG_SZ", set({u"REG_SZ"_s, u"a"_s, u"b"_s}), 2, u"wrong argument count: REG_SZ takes one DATA"_s);
+        row("set without type", set({}), 2, u"wrong argument count: set takes KEY NAME TYPE DATA..."_s);
+        row("list with two keys", {u"list"_s, kKey, fresh}, 2, u"wrong argument count: list takes KEY"_s);
+        row("root key deletion", {u"delete-key"_s, u"HKCU"_s}, 2, u"cannot delete the root key HKCU"_s);
+        row("missing key", {u"list"_s, fresh}, 1, u"cannot open "_s + fresh + u": not found"_s);
+        row("missing unnamed value", {u"get"_s, kKey + u"\\Alpha"_s, QString()}, 1,
+            u"cannot read the unnamed value in "_s + kKey + u"\\Alpha: not found"_s);
+        row("deleting a missing value", {u"delete-value"_s, kKey, u"Absent"_s}, 1,
+            u"cannot delete value \"Absent\" in "_s + kKey + u": not found"_s);
+        row("deleting a key with subkeys", {u"delete-key"_s, kKey}, 1, u"cannot delete "_s + kKey + u": it has subkeys"_s);
+        row("exporting a missing key", {u"export"_s, fresh, nowhere}, 1, u"cannot open "_s + fresh + u": not found"_s);
+        row("exporting into a missing folder", {u"export"_s, kKey, nowhere}, 1,
+            u"cannot export "_s + kKey + u" to "_s + nowhere + u": No such file or directory"_s);
+        row("a code page of more than one byte a character", {u"export"_s, u"--codepage"_s, u"932"_s, kKey, nowhere}, 2,
+            u"bad code page \"932\": expected one of 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258"_s);
+        row("--codepage without its number", {u"import"_s, u"--codepage"_s}, 2, u"--codepage takes a code page's number"_s);
+        row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
+            u"wrong argument count: import takes [--codepage N] FILE"_s);
+        row("importing a missing file", {u"import"_s, nowhere}, 1, u"cannot import "_s + nowhere + u": cannot read the file"_s);
+        const QString huge = m_files.filePath(u"huge.reg"_s);
+        row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
+            u"cannot import "_s + huge + u": the file is larger than 256 MiB, too large for a registry script"_s);
+        row("importing a malformed script, nothing of it kept", {u"import"_s, bad}, 1,
+            u"cannot import "_s + bad + u", line 3: expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
+    }
+
+    void badInput()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+
+        QCOMPARE(reg(args), refused(status, error));
+        QVERIFY(!m_store->keyExists(CurrentUser, "Software\\Fresh"));
+        QCOMPARE(reg({u"list"_s, kKey}), done(kListing));
+    }
+
+    void unreadableStore()
+    {
+        const QString file = m_store->filePath(u"garbage.sqlite"_s);
+        QVERIFY(writeFile(file, QByteArray(4096, 'x')));
+        SqliteRegistry api(file.toStdString());
+        QCOMPARE(run(api, {u"list"_s, kKey}),
+                 refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read (file is not a database)"_s));
+    }
+
+    void help()
+    {
+        for (const QString &option : {u"--help"_s, u"-h"_s}) {
+            const Outcome outcome = reg({option});
+            QVERIFY(outcome.out.startsWith(u"usage: renvolia-reg COMMAND ARGUMENTS\n"_s));
+            QCOMPARE(outcome, done(outcome.out)); // status 0, nothing on stderr
+        }
+    }
+
+    void scriptsFromWindows_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("unmapped"); // the character Windows-1252 has not
+
+        const QString utf16Text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n"
+                              "\"Clé\"=\"crème ☎\"\r\n"_s;
+        QTest::addRow("REGEDIT4 in Windows-1252")
+            << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba << QStringList()
+            << QString() << u"crème €"_s << QString();
+        QTest::addRow("REGEDIT4 in Windows-1250, --codepage 1250")
+            << "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba
+            << QStringList{u"--codepage"_s, u"1250"_s} << QString() << u"crčme €"_s << u"U+010D"_s;
+        QTest::addRow("version 5.00 in UTF-16LE")
+            << "\xFF\xFE"_ba + utf16(utf16Text) << QStringList()
+            << QString() << u"crème ☎"_s << u"U+260E"_s;
+        QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build")
+            << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n"_ba
+            << QStringList()
+            << u"read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as code page 1252"_s << u"crème €"_s
+            << QString();
+    }
+
+    // Found by the accented name; what Windows-1252 cannot hold goes out only
+    // with --unicode, and comes back the same.
+    void scriptsFromWindows()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QStringList, options);
+        QFETCH(QString, note);
+        QFETCH(QString, text);
+        QFETCH(QString, unmapped);
+
+        const QString file = m_store->filePath(u"windows.reg"_s);
+        QVERIFY(writeFile(file, script));
+        const QString key = uR"(HKCU\Software\Enc)"_s;
+        const QString cleName = u"clÉ"_s;
+        QCOMPARE(reg(QStringList{u"import"_s} + options + QStringList{file}),
+                 (Outcome{0, {}, note.isEmpty() ? QString() : u"renvolia-reg: "_s + file + u": "_s + note + u'\n'}));
+        QCOMPARE(reg({u"get"_s, key, cleName}), done(text + u'\n'));
+
+        const QString again = m_store->filePath(u"again.reg"_s);
+        QCOMPARE(reg({u"export"_s, key, again}),
+                 unmapped.isEmpty() ? done()
+                                    : refused(1, u"cannot export "_s + key + u" to "_s + again
+                                                     + u": the value \"Clé\" of HKEY_CURRENT_USER\\Software\\Enc: it holds "
+                                                       "the character "_s + unmapped + u", which code page 1252 has no place for"_s));
+        QCOMPARE(reg({u"export"_s, u"--unicode"_s, key, again}), done());
+        QVERIFY(fileContents(again).startsWith("\xFF\xFEW\0i\0n\0"));
+        ScratchStore copy;
+        QCOMPARE(run(copy.api, {u"import"_s, again}), done());
+        QCOMPARE(run(copy.api, {u"get"_s, key, cleName}), done(text + u'\n'));
+    }
+
+    void terminalSeesControlsEscaped()
+    {
+        m_store->put(CurrentUser, kPath + "\\Esc", "a\x1b[2Jb", RegSz, QByteArrayLiteral("c\x1b]0;x\x07\xC2\x9B\0"));
+        const QString key = kKey + u"\\Esc"_s;
+        QCOMPARE(run(m_store->api, {u"list"_s, key}, true), done(u"a\\x1b[2Jb\tREG_SZ\tc\\x1b]0;x\\x07\\x9b\n"_s));
+        QCOMPARE(run(m_store->api, {u"get"_s, key, u"a\x1b[2Jb"_s}, true), done(u"c\\x1b]0;x\\x07\\x9b\n"_s));
+        QCOMPARE(reg({u"get"_s, key, u"a\x1b[2Jb"_s}), done(u"c\x1b]0;x\x07\u009b\n"_s));
+    }
+
+    // The installed program over the store file $RENVOLIA_REGISTRY names.
+    void program()
+    {
+        QTemporaryDir dataHome;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"RENVOLIA_REGISTRY"_s, m_store->filePath(u"registry.sqlite"_s));
+        environment.insert(u"XDG_DATA_HOME"_s, dataHome.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(RENVOLIA_REG), {u"get"_s, kKey, u"Count"_s});
+        QVERIFY(program.waitForFinished(-1));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE((Outcome{program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
+                          QString::fromUtf8(program.readAllStandardError())}),
+                 done(u"7\n"_s));
+    }
 };
-
-void TestRegCommand::initTestCase()
-{
-    QFile script(m_files.filePath(u"bad.reg"_s));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Fresh]\r\n\"v\"=dword:xyz\r\n");
-    QFile huge(m_files.filePath(u"huge.reg"_s));
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64{256} << 20) + 1)); // sparse: no disk taken
-}
-
-// Under kKey: subkeys Alpha and Beta\Gamma (with a value) and values of every
-// kind, named in order.
-void TestRegCommand::init()
-{
-    m_store = std::make_unique<ScratchStore>();
-    ScratchStore &s = *m_store;
-    s.createKey(CurrentUser, kPath + "\\Alpha");
-    s.put(CurrentUser, kPath + "\\Beta\\Gamma", "Port", RegDword, hex("f8030000"));
-    s.put(CurrentUser, kPath, "", RegSz, QByteArrayLiteral("default\0"));
-    s.put(CurrentUser, kPath, "Big", RegDwordBigEndian, hex("00000102"));
-    s.put(CurrentUser, kPath, "Blob", RegBinary, hex("01ff"));
-    s.put(CurrentUser, kPath, "Count", RegDword, hex("07000000"));
-    s.put(CurrentUser, kPath, "Lines", RegMultiSz, QByteArrayLiteral("x\0y z\0\0"));
-    s.put(CurrentUser, kPath, "Path", RegExpandSz, QByteArrayLiteral("%HOME%\\bin\0"));
-    s.put(CurrentUser, kPath, "Short", RegDword, hex("0700"));
-    s.put(CurrentUser, kPath, "Tabbed", RegSz, QByteArrayLiteral("a\tb\nc\0"));
-    s.put(CurrentUser, kPath, "Wide", 11, hex("0100000000000000"));
-}
-
-void TestRegCommand::setThenGet_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("typeAndData");
-    QTest::addColumn<uint>("storedType");
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QString>("shown");
-
-    const auto row = [](const char *name, const QStringList &typeAndData, uint type, const QByteArray &stored,
-                        const QString &shown) {
-        QTest::addRow("%s", name) << u"V"_s << typeAndData << type << stored << shown;
-    };
-    row("text, type named in lower case", {u"reg_sz"_s, u"a b"_s}, RegSz, QByteArrayLiteral("a b\0"), u"a b\n"_s);
-    QTest::addRow("unnamed value") << QString() << QStringList{u"REG_SZ"_s, u"default"_s} << uint(RegSz)
-                                   << QByteArrayLiteral("default\0") << u"default\n"_s;
-    row("expandable text stays unexpanded", {u"REG_EXPAND_SZ"_s, u"%HOME%\\bin"_s}, RegExpandSz,
-        QByteArrayLiteral("%HOME%\\bin\0"), u"%HOME%\\bin\n"_s);
-    row("three texts", {u"REG_MULTI_SZ"_s, u"a"_s, u"b c"_s, u"d"_s}, RegMultiSz, QByteArrayLiteral("a\0b c\0d\0\0"),
-        u"a\nb c\nd\n"_s);
-    row("no texts", {u"REG_MULTI_SZ"_s}, RegMultiSz, QByteArrayLiteral("\0"), QString());
-    row("decimal dword", {u"REG_DWORD"_s, u"305419896"_s}, RegDword, hex("78563412"), u"305419896\n"_s);
-    row("hexadecimal dword", {u"REG_DWORD"_s, u"0x1234ABCD"_s}, RegDword, hex("cdab3412"), u"305441741\n"_s);
-    row("negative dword", {u"REG_DWORD"_s, u"-2"_s}, RegDword, hex("feffffff"), u"4294967294\n"_s);
-    row("lowest dword", {u"REG_DWORD"_s, u"-2147483648"_s}, RegDword, hex("00000080"), u"2147483648\n"_s);
-    row("highest dword", {u"REG_DWORD"_s, u"0xffffffff"_s}, RegDword, hex("ffffffff"), u"4294967295\n"_s);
-    row("big-endian dword", {u"REG_DWORD_BIG_ENDIAN"_s, u"0x01020304"_s}, RegDwordBigEndian, hex("01020304"),
-        u"16909060\n"_s);
-    row("binary, digits in either case", {u"REG_BINARY"_s, u"00ff10AB"_s}, RegBinary, hex("00ff10ab"), u"00ff10ab\n"_s);
-    row("empty binary", {u"REG_BINARY"_s, QString()}, RegBinary, QByteArray(), u"\n"_s);
-    row("no type", {u"REG_NONE"_s, u"cafe"_s}, RegNone, hex("cafe"), u"cafe\n"_s);
-}
-
-void TestRegCommand::setThenGet()
-{
-    QFETCH(QString, name);
-    QFETCH(QStringList, typeAndData);
-    QFETCH(uint, storedType);
-    QFETCH(QByteArray, stored);
-    QFETCH(QString, shown);
-    const QString key = uR"(hkcu\Software\Renvolia\Deep\Path)"_s; // created by the `set`
-
-    QCOMPARE(reg(QStringList{u"set"_s, key, name} + typeAndData), done());
-    QCOMPARE(m_store->raw(CurrentUser, kPath + "\\Deep\\Path", name.toStdString()),
-             std::make_pair(qint64(storedType), stored));
-    QCOMPARE(reg({u"get"_s, key, name}), done(shown));
-}
-
-void TestRegCommand::list_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("listed");
-
-    QTest::addRow("subkeys, then values of every kind") << uR"(HKEY_CURRENT_USER\Software\Renvolia)"_s << kListing;
-    QTest::addRow("short root in lower case, trailing backslash") << uR"(hkcu\Software\Renvolia\Beta\)"_s
-                                                                  << u"Gamma\\\n"_s;
-}
-
-void TestRegCommand::list()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, listed);
-    QCOMPARE(reg({u"list"_s, key}), done(listed));
-}
-
-void TestRegCommand::deletes_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QStringList>("nowFails"); // a command that finds nothing after the deletion
-    QTest::addColumn<QStringList>("stillWorks");
-
-    const auto get = [](const QString &name) { return QStringList{u"get"_s, kKey, name}; };
-    const auto list = [](const QString &subKey) { return QStringList{u"list"_s, kKey + subKey}; };
-    QTest::addRow("named value") << QStringList{u"delete-value"_s, kKey, u"Count"_s} << get(u"Count"_s) << get({});
-    QTest::addRow("unnamed value") << QStringList{u"delete-value"_s, kKey, QString()} << get({}) << get(u"Count"_s);
-    QTest::addRow("key without subkeys") << QStringList{u"delete-key"_s, kKey + u"\\Alpha"_s} << list(u"\\Alpha"_s)
-                                         << list(u"\\Beta"_s);
-}
-
-void TestRegCommand::deletes()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QStringList, nowFails);
-    QFETCH(QStringList, stillWorks);
-
-    QCOMPARE(reg(args), done());
-    QCOMPARE(reg(nowFails).status, 1);
-    QCOMPARE(reg(stillWorks).status, 0);
-}
-
-void TestRegCommand::badInput_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
-
-    const QString fresh = uR"(HKCU\Software\Fresh)"_s;
-    const auto set = [&](const QStringList &typeAndData) { return QStringList{u"set"_s, fresh, u"V"_s} + typeAndData; };
-    const QString types = u"expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, "
-                          "REG_BINARY or REG_NONE"_s;
-    const QString range = u"expected -2147483648 to 4294967295"_s;
-    const QString number = u"expected a decimal or 0x hexadecimal number"_s;
-    const QString nowhere = m_files.filePath(u"missing/x.reg"_s);
-    const QString bad = m_files.filePath(u"bad.reg"_s);
-
-    const auto row = [](const char *name, const QStringList &args, int status, const QString &error) {
-        QTest::addRow("%s", name) << args << status << error;
-    };
-    row("no command", {}, 2, u"no command; see renvolia-reg --help"_s);
-    row("unknown command", {u"show"_s, kKey}, 2, u"unknown command \"show\"; see renvolia-reg --help"_s);
-    row("bad root", {u"list"_s, uR"(HKEY_NOWHERE\Software)"_s}, 2,
-        u"bad root key \"HKEY_NOWHERE\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, "
-        "HKEY_USERS, HKCR, HKCU, HKLM or HKU"_s);
-    row("bad type", set({u"REG_TEXT"_s, u"x"_s}), 2, u"bad type \"REG_TEXT\": "_s + types);
-    row("link type", set({u"REG_LINK"_s, u"x"_s}), 2, u"bad type \"REG_LINK\": "_s + types);
-    row("odd hex", set({u"REG_BINARY"_s, u"abc"_s}), 2, u"bad hex data \"abc\": odd number of digits"_s);
-    row("not hex", set({u"REG_NONE"_s, u"0g"_s}), 2, u"bad hex data \"0g\": expected hexadecimal digits"_s);
-    row("number too big", set({u"REG_DWORD"_s, u"4294967296"_s}), 2, u"number out of range \"4294967296\": "_s + range);
-    row("number too small", set({u"REG_DWORD"_s, u"-2147483649"_s}), 2,
-        u"number out of range \"-2147483649\": "_s + range);
-    row("negative hex number", set({u"REG_DWORD"_s, u"-0x1"_s}), 2, u"bad number \"-0x1\": "_s + number);
-    row("empty number", set({u"REG_DWORD"_s, QString()}), 2, u"bad number \"\": "_s + number);
-    row("empty text item", set({u"REG_MULTI_SZ"_s, u"a"_s, QString()}), 2,
-        u"bad data: a REG_MULTI_SZ item cannot be empty"_s);
-    row("two texts for REG_SZ", set({u"REG_SZ"_s, u"a"_s, u"b"_s}), 2,
-        u"wrong argument count: REG_SZ takes one DATA"_s);
-    row("set without type", set({}), 2, u"wrong argument count: set takes KEY NAME TYPE DATA..."_s);
-    row("list with two keys", {u"list"_s, kKey, fresh}, 2, u"wrong argument count: list takes KEY"_s);
-    row("root key deletion", {u"delete-key"_s, u"HKCU"_s}, 2, u"cannot delete the root key HKCU"_s);
-    row("missing key", {u"list"_s, fresh}, 1, u"cannot open "_s + fresh + u": not found"_s);
-    row("missing unnamed value", {u"get"_s, kKey + u"\\Alpha"_s, QString()}, 1,
-        u"cannot read the unnamed value in "_s + kKey + u"\\Alpha: not found"_s);
-    row("deleting a missing value", {u"delete-value"_s, kKey, u"Absent"_s}, 1,
-        u"cannot delete value \"Absent\" in "_s + kKey + u": not found"_s);
-    row("deleting a key with subkeys", {u"delete-key"_s, kKey}, 1, u"cannot delete "_s + kKey + u": it has subkeys"_s);
-    row("exporting a missing key", {u"export"_s, fresh, nowhere}, 1, u"cannot open "_s + fresh + u": not found"_s);
-    row("exporting into a missing folder", {u"export"_s, kKey, nowhere}, 1,
-        u"cannot export "_s + kKey + u" to "_s + nowhere + u": No such file or directory"_s);
-    row("a code page of more than one byte a character", {u"export"_s, u"--codepage"_s, u"932"_s, kKey, nowhere}, 2,
-        u"bad code page \"932\": expected one of 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258"_s);
-    row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
-        u"wrong argument count: import takes [--codepage N] FILE"_s);
-    row("importing a missing file", {u"import"_s, nowhere}, 1,
-        u"cannot import "_s + nowhere + u": cannot read the file"_s);
-    const QString huge = m_files.filePath(u"huge.reg"_s);
-    row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
-        u"cannot import "_s + huge + u": the file is larger than 256 MiB, too large for a registry script"_s);
-    row("importing a malformed script, nothing of it kept", {u"import"_s, bad}, 1,
-        u"cannot import "_s + bad + u", line 3: expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
-}
-
-void TestRegCommand::badInput()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, status);
-    QFETCH(QString, error);
-
-    QCOMPARE(reg(args), refused(status, error));
-    QVERIFY(!m_store->keyExists(CurrentUser, "Software\\Fresh"));
-    QCOMPARE(reg({u"list"_s, kKey}), done(kListing));
-}
-
-void TestRegCommand::unreadableStore()
-{
-    const QString file = m_store->filePath(u"garbage.sqlite"_s);
-    QFile garbage(file);
-    QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(4096, 'x'));
-    garbage.close();
-    SqliteRegistry api(file.toStdString());
-    QCOMPARE(run(api, {u"list"_s, kKey}),
-             refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read (file is not a database)"_s));
-}
-
-void TestRegCommand::help_data()
-{
-    QTest::addColumn<QString>("option");
-    QTest::addRow("long option") << u"--help"_s;
-    QTest::addRow("short option") << u"-h"_s;
-}
-
-void TestRegCommand::help()
-{
-    QFETCH(QString, option);
-    const Outcome outcome = reg({option});
-    QVERIFY(outcome.out.startsWith(u"usage: renvolia-reg COMMAND ARGUMENTS\n"_s));
-    QCOMPARE(outcome, done(outcome.out)); // status 0, nothing on stderr
-}
-
-// Only the key named goes into the script, with all below it.
-void TestRegCommand::exportThenImport()
-{
-    const QString script = m_store->filePath(u"export.reg"_s);
-    QCOMPARE(reg({u"export"_s, uR"(hkcu\Software\Renvolia\Beta)"_s, script}), done());
-    ScratchStore copy;
-    QCOMPARE(run(copy.api, {u"import"_s, script}), done());
-    QCOMPARE(run(copy.api, {u"list"_s, kKey}), done(u"Beta\\\n"_s));
-    QCOMPARE(run(copy.api, {u"list"_s, kKey + u"\\Beta\\Gamma"_s}), done(u"Port\tREG_DWORD\t1016\n"_s));
-}
-
-void TestRegCommand::scriptsFromWindows_data()
-{
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("note");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("unmapped"); // the character Windows-1252 has not
-
-    const QString utf16 = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n"
-                          "\"Clé\"=\"crème ☎\"\r\n"_s;
-    QTest::addRow("REGEDIT4 in Windows-1252")
-        << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba << QStringList()
-        << QString() << u"crème €"_s << QString();
-    QTest::addRow("REGEDIT4 in Windows-1250, --codepage 1250")
-        << "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba
-        << QStringList{u"--codepage"_s, u"1250"_s} << QString() << u"crčme €"_s << u"U+010D"_s;
-    QTest::addRow("version 5.00 in UTF-16LE")
-        << "\xFF\xFE"_ba + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2) << QStringList()
-        << QString() << u"crème ☎"_s << u"U+260E"_s;
-    QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build")
-        << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n"_ba
-        << QStringList()
-        << u"read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as code page 1252"_s << u"crème €"_s
-        << QString();
-}
-
-// Found by the accented name; what Windows-1252 cannot hold goes out only
-// with --unicode, and comes back the same.
-void TestRegCommand::scriptsFromWindows()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(QStringList, options);
-    QFETCH(QString, note);
-    QFETCH(QString, text);
-    QFETCH(QString, unmapped);
-
-    const QString file = m_store->filePath(u"windows.reg"_s);
-    QFile written(file);
-    QVERIFY(written.open(QIODevice::WriteOnly) && written.write(script) == script.size());
-    written.close();
-    const QString key = uR"(HKCU\Software\Enc)"_s;
-    const QString cleName = u"clÉ"_s;
-    QCOMPARE(reg(QStringList{u"import"_s} + options + QStringList{file}),
-             (Outcome{0, {}, note.isEmpty() ? QString() : u"renvolia-reg: "_s + file + u": "_s + note + u'\n'}));
-    QCOMPARE(reg({u"get"_s, key, cleName}), done(text + u'\n'));
-
-    const QString again = m_store->filePath(u"again.reg"_s);
-    QCOMPARE(reg({u"export"_s, key, again}),
-             unmapped.isEmpty() ? done()
-                                : refused(1, u"cannot export "_s + key + u" to "_s + again
-                                                 + u": the value \"Clé\" of HKEY_CURRENT_USER\\Software\\Enc: it holds "
-                                                   "the character "_s + unmapped + u", which code page 1252 has no place for"_s));
-    QCOMPARE(reg({u"export"_s, u"--unicode"_s, key, again}), done());
-    QVERIFY(fileContents(again).startsWith("\xFF\xFEW\0i\0n\0"));
-    ScratchStore copy;
-    QCOMPARE(run(copy.api, {u"import"_s, again}), done());
-    QCOMPARE(run(copy.api, {u"get"_s, key, cleName}), done(text + u'\n'));
-}
-
-void TestRegCommand::terminalSeesControlsEscaped()
-{
-    m_store->put(CurrentUser, kPath + "\\Esc", "a\x1b[2Jb", RegSz, QByteArrayLiteral("c\x1b]0;x\x07\xC2\x9B\0"));
-    const QString key = kKey + u"\\Esc"_s;
-    QCOMPARE(run(m_store->api, {u"list"_s, key}, true), done(u"a\\x1b[2Jb\tREG_SZ\tc\\x1b]0;x\\x07\\x9b\n"_s));
-    QCOMPARE(run(m_store->api, {u"get"_s, key, u"a\x1b[2Jb"_s}, true), done(u"c\\x1b]0;x\\x07\\x9b\n"_s));
-    QCOMPARE(reg({u"get"_s, key, u"a\x1b[2Jb"_s}), done(u"c\x1b]0;x\x07\u009b\n"_s));
-}
-
-// The installed program over the store file $RENVOLIA_REGISTRY names.
-void TestRegCommand::program()
-{
-    QTemporaryDir dataHome;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"RENVOLIA_REGISTRY"_s, m_store->filePath(u"registry.sqlite"_s));
-    environment.insert(u"XDG_DATA_HOME"_s, dataHome.path());
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(RENVOLIA_REG), {u"get"_s, kKey, u"Count"_s});
-    QVERIFY(program.waitForFinished(-1));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE((Outcome{program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
-                      QString::fromUtf8(program.readAllStandardError())}),
-             done(u"7\n"_s));
-}
 
 QTEST_GUILESS_MAIN(TestRegCommand)
 #include "tst_regcommand.moc"
