@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -11,17 +11,34 @@ class RecordingXdgOpen
 public:
     enum class Kind { Recording, CannotStart, Absent };
 
-    explicit RecordingXdgOpen(Kind kind = Kind::Recording);
-    ~RecordingXdgOpen();
-    RecordingXdgOpen(const RecordingXdgOpen &) = delete;
-    RecordingXdgOpen &operator=(const RecordingXdgOpen &) = delete;
+    explicit RecordingXdgOpen(Kind kind = Kind::Recording)
+        : savedPath(qgetenv("PATH"))
+    {
+        qputenv("PATH", QFile::encodeName(folder.path()));
+        const QByteArray log = QFile::encodeName(folder.filePath(QStringLiteral("calls")));
+        const QByteArray script = kind == Kind::Recording ? "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\n"
+                                                          : QByteArray("#!/nonexistent/interpreter\n");
+        ready = folder.isValid() && (kind == Kind::Absent || writeScript(script));
+    }
+    ~RecordingXdgOpen() { qputenv("PATH", savedPath); }
+    Q_DISABLE_COPY(RecordingXdgOpen)
 
     bool isReady() const { return ready; }
     // The targets that reached xdg-open, in the order its calls wrote them.
-    QStringList calls() const;
+    QStringList calls() const
+    {
+        QFile log(folder.filePath(QStringLiteral("calls")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                             : QStringList();
+    }
 
 private:
-    bool writeScript(const QByteArray &body);
+    bool writeScript(const QByteArray &body)
+    {
+        QFile script(folder.filePath(QStringLiteral("xdg-open")));
+        return script.open(QIODevice::WriteOnly) && script.write(body) == body.size()
+               && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 
     QTemporaryDir folder;
     QByteArray savedPath;
