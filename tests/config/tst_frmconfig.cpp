@@ -102,14 +102,12 @@ class TestFrmConfig : public QObject
 {
     Q_OBJECT
 private slots:
-    void firstTab_textsOrderAndPlace();
+    void firstTab_textsOrderPlace_cancellationOrNumber();
     void secondTab_withoutModems_portByHand_lineKindSaved();
-    void cancellationAndNumber_excludeEachOther();
     void arming_refused_data();
     void arming_refused();
     void launch_handsTheRequestOver_data();
     void launch_handsTheRequestOver();
-    void closeWhileArmed_abandonsTheLaunch();
     void portDialog_storesWhatIsValidated_data();
     void portDialog_storesWhatIsValidated();
     void helpMenu_opensHelpFileElseGuide_missingHelpIsSilent_data();
@@ -118,7 +116,7 @@ private slots:
     void modemTab_listsOnce_choiceStoresThePort();
 };
 
-void TestFrmConfig::firstTab_textsOrderAndPlace()
+void TestFrmConfig::firstTab_textsOrderPlace_cancellationOrNumber()
 {
     ConfigRig rig;
     QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel - Configuration"_s);
@@ -141,6 +139,25 @@ void TestFrmConfig::firstTab_textsOrderAndPlace()
     QCOMPARE(rig.chkAnnul()->nextInFocusChain(), rig.txtNum());
     QCOMPARE(rig.txtNum()->nextInFocusChain(), rig.txtTps());
     QCOMPARE(rig.txtTps()->nextInFocusChain(), rig.cmdGO());
+
+    // Ticking the cancellation empties the number; typing one unticks it.
+    const auto clickCancellation = [&rig] {
+        QTest::mouseClick(rig.chkAnnul(), Qt::LeftButton, {}, QPoint(5, rig.chkAnnul()->height() / 2));
+    };
+    QTest::keyClicks(rig.txtNum(), u"0612"_s);
+    clickCancellation();
+    QVERIFY(rig.chkAnnul()->isChecked());
+    QCOMPARE(rig.txtNum()->text(), QString());
+    QTest::keyClicks(rig.txtNum(), u"3"_s);
+    QVERIFY(!rig.chkAnnul()->isChecked());
+
+    // Unticking or emptying changes nothing else.
+    rig.chkAnnul()->setChecked(true);
+    clickCancellation();
+    QCOMPARE(rig.txtNum()->text(), u"3"_s);
+    rig.chkAnnul()->setChecked(true);
+    rig.txtNum()->clear();
+    QVERIFY(rig.chkAnnul()->isChecked());
 }
 
 // An empty registry and no serial device: the port is typed by hand.
@@ -171,28 +188,6 @@ void TestFrmConfig::secondTab_withoutModems_portByHand_lineKindSaved()
     QCOMPARE(PortSetting::current(), u"0"_s);
     FrmConfig next(rig.clock, rig.store);
     QVERIFY(next.findChild<QRadioButton *>(u"optMobile"_s)->isChecked());
-}
-
-void TestFrmConfig::cancellationAndNumber_excludeEachOther()
-{
-    ConfigRig rig;
-    const auto clickCancellation = [&rig] {
-        QTest::mouseClick(rig.chkAnnul(), Qt::LeftButton, {}, QPoint(5, rig.chkAnnul()->height() / 2));
-    };
-    QTest::keyClicks(rig.txtNum(), u"0612"_s);
-    clickCancellation();
-    QVERIFY(rig.chkAnnul()->isChecked());
-    QCOMPARE(rig.txtNum()->text(), QString());
-    QTest::keyClicks(rig.txtNum(), u"3"_s);
-    QVERIFY(!rig.chkAnnul()->isChecked());
-
-    // Unticking or emptying changes nothing else.
-    rig.chkAnnul()->setChecked(true);
-    clickCancellation();
-    QCOMPARE(rig.txtNum()->text(), u"3"_s);
-    rig.chkAnnul()->setChecked(true);
-    rig.txtNum()->clear();
-    QVERIFY(rig.chkAnnul()->isChecked());
 }
 
 void TestFrmConfig::arming_refused_data()
@@ -280,18 +275,6 @@ void TestFrmConfig::launch_handsTheRequestOver()
     QTRY_VERIFY(report->findChild<QLabel *>(u"lblRapport"_s)->text().contains(u"COM0 n'est pas"_s));
 }
 
-void TestFrmConfig::closeWhileArmed_abandonsTheLaunch()
-{
-    ConfigRig rig;
-    rig.txtNum()->setText(u"0612345678"_s);
-    rig.clickGo();
-    QVERIFY(rig.window->close());
-    QTRY_VERIFY(rig.window.isNull());
-    rig.clock.set(at(15, 0, 0));
-    QTest::qWait(1300);
-    QCOMPARE(reportWindow(), nullptr);
-}
-
 void TestFrmConfig::portDialog_storesWhatIsValidated_data()
 {
     QTest::addColumn<QString>("typed");    // null: the box left as it opened, on the current port 2
@@ -357,7 +340,6 @@ void TestFrmConfig::helpMenu_opensHelpFileElseGuide_missingHelpIsSilent_data()
     QTest::addRow("help file beside the program wins") << (QStringList(guidePages) << helpFile)
                                                        << QStringList{helpFile, helpFile};
     QTest::addRow("guide installed with the program") << guidePages << guidePages;
-    QTest::addRow("guide without its index") << QStringList{guidePages[0]} << QStringList{guidePages[0]};
     QTest::addRow("no help at all is silent") << QStringList() << QStringList();
 }
 
