@@ -4,21 +4,10 @@
 #include "ScratchStore.h"
 #include "ShellOpen.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString labelText(const QWidget &form, const QString &name)
-{
-    const auto *label = form.findChild<QLabel *>(name);
-    return label ? label->text() : u"<no %1>"_s.arg(name);
-}
-
-} // namespace
 
 class TestFrmAbout : public QObject
 {
@@ -59,13 +48,14 @@ void TestFrmAbout::load_showsItsLinesUncut()
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
 
-    QCOMPARE(labelText(about, u"lblUser"_s), shown);
+    const auto labelText = [&about](const QString &name) { return about.findChild<QLabel *>(name)->text(); };
+    QCOMPARE(labelText(u"lblUser"_s), shown);
     QCOMPARE(about.windowTitle(), u"A propos de"_s);
-    QCOMPARE(labelText(about, u"lblVersion"_s), u"Version "_s + QString::fromLatin1(RENVOLIA_VERSION));
-    QCOMPARE(labelText(about, u"lblTitle"_s), u"Renvolia d'appel"_s);
-    QCOMPARE(labelText(about, u"lblDescription"_s),
+    QCOMPARE(labelText(u"lblVersion"_s), u"Version "_s + QString::fromLatin1(RENVOLIA_VERSION));
+    QCOMPARE(labelText(u"lblTitle"_s), u"Renvolia d'appel"_s);
+    QCOMPARE(labelText(u"lblDescription"_s),
              u"Programme le renvoi des appels de la ligne téléphonique par le modem."_s);
-    QCOMPARE(labelText(about, u"lblDisclaimer"_s), u"© 2026 Kelvo. Tous droits réservés."_s);
+    QCOMPARE(labelText(u"lblDisclaimer"_s), u"© 2026 Kelvo. Tous droits réservés."_s);
     for (QLabel *label : about.findChildren<QLabel *>()) {
         const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
         QVERIFY2(label->height() >= needed && (label->wordWrap() || label->width() >= label->sizeHint().width()),

@@ -4,10 +4,7 @@
 #include "ShellErrorText.h"
 #include "ShellOpen.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <limits>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "CloseAllWindows.h" // QApplication, QPointer
+#include "CloseAllWindows.h"
 #include "FixedClock.h"
 #include "FrmConfig.h"
 #include "FrmGenerique.h"
 #include "HelpFiles.h"
-#include "MessageBoxAnswerer.h" // QAbstractButton, QMessageBox, QTimer
+#include "MessageBoxAnswerer.h"
 #include "ModemSimulator.h"
 #include "OverlappingWidgets.h"
 #include "PortSetting.h"
@@ -13,23 +13,8 @@
 #include "TemporaryConfigFolder.h"
 #include "kvoCheck.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
-#include <QSignalSpy>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,7 @@
 #include "FixedClock.h"
 #include "LaunchSchedule.h"
 
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
 
 using namespace Qt::StringLiterals;
 

@@ -7,9 +7,7 @@
 #include "TemporaryConfigFolder.h"
 #include "UserFolders.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <memory>
 

@@ -1,12 +1,8 @@
 #include "ControlError.h"
 #include "kvoCheck.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QMetaProperty>
-#include <QSignalSpy>
-#include <QStyle>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 
