@@ -16,9 +16,13 @@ public:
     {
         qputenv("PATH", QFile::encodeName(folder.path()));
         const QByteArray log = QFile::encodeName(folder.filePath(QStringLiteral("calls")));
-        const QByteArray script = kind == Kind::Recording ? "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\n"
-                                                          : QByteArray("#!/nonexistent/interpreter\n");
-        ready = folder.isValid() && (kind == Kind::Absent || writeScript(script));
+        const QByteArray body = kind == Kind::Recording ? "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\n"
+                                                        : QByteArray("#!/nonexistent/interpreter\n");
+        QFile script(folder.filePath(QStringLiteral("xdg-open")));
+        ready = folder.isValid()
+                && (kind == Kind::Absent
+                    || (script.open(QIODevice::WriteOnly) && script.write(body) == body.size()
+                        && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
     }
     ~RecordingXdgOpen() { qputenv("PATH", savedPath); }
     Q_DISABLE_COPY(RecordingXdgOpen)
@@ -33,13 +37,6 @@ public:
     }
 
 private:
-    bool writeScript(const QByteArray &body)
-    {
-        QFile script(folder.filePath(QStringLiteral("xdg-open")));
-        return script.open(QIODevice::WriteOnly) && script.write(body) == body.size()
-               && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
     QTemporaryDir folder;
     QByteArray savedPath;
     bool ready = false;

@@ -374,7 +374,6 @@ void TestFrmConfig::helpMenu_aboutBoxIsModal()
     QTest::qWait(100);
     QCOMPARE(lastWindowClosed.count(), 0);
     QVERIFY(rig.window->isVisible());
-    QCOMPARE(rig.txtTps()->text(), u"15:00"_s);
 }
 
 void TestFrmConfig::modemTab_listsOnce_choiceStoresThePort()
