@@ -25,12 +25,6 @@ QString inFolder(QString text, const QTemporaryDir &folder)
     return text.replace(u"{folder}"_s, folder.path());
 }
 
-bool createFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("aide") == 4;
-}
-
 // Root reads everything, so the permission cases run in a child process that
 // has become "nobody"; nullopt when this system does not allow that.
 std::optional<qint32> openAsUnprivilegedUser(const QString &target)
@@ -139,8 +133,8 @@ void TestShellOpen::documentOpener()
     QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                      | QFile::ReadOther | QFile::ExeOther));
     QVERIFY(QDir(folder.path()).mkdir(u"verrou"_s));
-    QVERIFY(createFile(folder.filePath(kHelpFile)));
-    QVERIFY(createFile(folder.filePath(u"verrou/"_s + kHelpFile)));
+    QVERIFY(QFile(folder.filePath(kHelpFile)).open(QIODevice::WriteOnly));
+    QVERIFY(QFile(folder.filePath(u"verrou/"_s + kHelpFile)).open(QIODevice::WriteOnly));
     RecordingXdgOpen xdgOpen(opener);
     QVERIFY(xdgOpen.isReady());
 
