@@ -68,6 +68,7 @@ void TestKvoCheck::settings_data()
     QTest::addRow("value -1 refused") << "Value"_ba << qint64(-1) << 380 << QColor() << -1;
     QTest::addRow("value 3 refused") << "Value"_ba << qint64(3) << 380 << QColor() << -1;
     QTest::addRow("value 32767 refused") << "Value"_ba << qint64(32767) << 380 << QColor() << -1;
+    QTest::addRow("value -32768 refused") << "Value"_ba << qint64(-32768) << 380 << QColor() << -1;
     QTest::addRow("value 32768 overflows") << "Value"_ba << qint64(32768) << 6 << QColor() << -1;
     QTest::addRow("alignment 2 refused") << "Alignment"_ba << qint64(2) << 380 << QColor() << -1;
     QTest::addRow("alignment -32769 overflows") << "Alignment"_ba << qint64(-32769) << 6 << QColor() << -1;
