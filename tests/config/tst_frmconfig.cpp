@@ -120,6 +120,7 @@ void TestFrmConfig::firstTab_textsOrderPlace_cancellationOrNumber()
     QCOMPARE(rig.menuItem(1)->text(), u"A &propos de Renvolia d'appel..."_s);
     QCOMPARE(rig.menuItem(2)->text(), u"Rechercher de l'aide sur..."_s);
     QCOMPARE(overlappingWidgets(*rig.tabs()->widget(0)), QString());
+    QVERIFY(rig.txtNum()->x() > rig.control<QLabel>(u"lblNum"_s)->x()); // the number indented under its label
 
     QCOMPARE(rig.chkAnnul()->nextInFocusChain(), rig.txtNum());
     QCOMPARE(rig.txtNum()->nextInFocusChain(), rig.txtTps());
