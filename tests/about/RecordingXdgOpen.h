@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -11,18 +11,32 @@ class RecordingXdgOpen
 public:
     enum class Kind { Recording, CannotStart, Absent };
 
-    explicit RecordingXdgOpen(Kind kind = Kind::Recording);
-    ~RecordingXdgOpen();
-    RecordingXdgOpen(const RecordingXdgOpen &) = delete;
-    RecordingXdgOpen &operator=(const RecordingXdgOpen &) = delete;
+    explicit RecordingXdgOpen(Kind kind = Kind::Recording)
+        : savedPath(qgetenv("PATH"))
+    {
+        qputenv("PATH", QFile::encodeName(folder.path()));
+        const QByteArray log = QFile::encodeName(folder.filePath(QStringLiteral("calls")));
+        const QByteArray body = kind == Kind::Recording ? "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\n"
+                                                        : QByteArray("#!/nonexistent/interpreter\n");
+        QFile script(folder.filePath(QStringLiteral("xdg-open")));
+        ready = folder.isValid()
+                && (kind == Kind::Absent
+                    || (script.open(QIODevice::WriteOnly) && script.write(body) == body.size()
+                        && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
+    }
+    ~RecordingXdgOpen() { qputenv("PATH", savedPath); }
+    Q_DISABLE_COPY(RecordingXdgOpen)
 
     bool isReady() const { return ready; }
     // The targets that reached xdg-open, in the order its calls wrote them.
-    QStringList calls() const;
+    QStringList calls() const
+    {
+        QFile log(folder.filePath(QStringLiteral("calls")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                             : QStringList();
+    }
 
 private:
-    bool writeScript(const QByteArray &body);
-
     QTemporaryDir folder;
     QByteArray savedPath;
     bool ready = false;

@@ -1,63 +1,24 @@
 #include "FrmAbout.h"
+#include "OverlappingWidgets.h"
 #include "RecordingXdgOpen.h"
+#include "ScratchStore.h"
 #include "ShellOpen.h"
-#include "SqliteRegistry.h"
-#include "VersionInfo.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString labelText(const QWidget &form, const QString &name)
-{
-    const auto *label = form.findChild<QLabel *>(name);
-    return label ? label->text() : u"<no %1>"_s.arg(name);
-}
-
-} // namespace
-
-// Each test has a registry store of its own.
 class TestFrmAbout : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void load_showsItsLines_data();
-    void load_showsItsLines();
-    void linkAddress_clicked_reachesOpener_data();
-    void linkAddress_clicked_reachesOpener();
-    void closing_data();
-    void closing();
-    void layout_nothingOverlapsOrIsCut();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<registry::SqliteRegistry> m_registry;
+    void load_showsItsLinesUncut_data();
+    void load_showsItsLinesUncut();
+    void links_openTheirAddressOnly_enterCloses();
 };
 
-void TestFrmAbout::init()
-{
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_registry = std::make_unique<registry::SqliteRegistry>(m_folder->filePath(u"registry.sqlite"_s).toStdString());
-}
-
-void TestFrmAbout::cleanup()
-{
-    m_registry.reset();
-    m_folder.reset();
-}
-
-void TestFrmAbout::load_showsItsLines_data()
+void TestFrmAbout::load_showsItsLinesUncut_data()
 {
     QTest::addColumn<QByteArray>("valueName"); // empty: no setup key at all
     QTest::addColumn<QString>("stored");
@@ -71,124 +32,73 @@ void TestFrmAbout::load_showsItsLines_data()
 }
 
 // The version information, and the registered user's name as setup programs
-// store it: system text with its terminator.
-void TestFrmAbout::load_showsItsLines()
+// store it: system text with its terminator. Every line is shown whole.
+void TestFrmAbout::load_showsItsLinesUncut()
 {
     QFETCH(QByteArray, valueName);
     QFETCH(QString, stored);
     QFETCH(QString, shown);
+    ScratchStore store;
     if (!valueName.isEmpty()) {
-        registry::Key key = 0;
-        QCOMPARE(m_registry->createKey(registry::Users, ".Default\\Software\\Microsoft\\MS Setup (ACME)\\User Info",
-                                       registry::AllKeyRights, &key),
-                 registry::Success);
-        const std::string text = m_registry->toSystemText(stored.toStdString());
-        QCOMPARE(m_registry->setValue(key, valueName.toStdString(), registry::RegSz,
-                                      reinterpret_cast<const std::uint8_t *>(text.c_str()), std::uint32_t(text.size() + 1)),
-                 registry::Success);
+        const std::string text = store.api.toSystemText(stored.toStdString());
+        store.put(registry::Users, ".Default\\Software\\Microsoft\\MS Setup (ACME)\\User Info", valueName.toStdString(),
+                  registry::RegSz, QByteArray(text.c_str(), qsizetype(text.size()) + 1));
     }
-
-    QVERIFY(!VersionInfo::kProductName.isEmpty() && !VersionInfo::kFileDescription.isEmpty()
-            && !VersionInfo::kLegalNotice.isEmpty());
-
-    FrmAbout about(*m_registry);
-
-    QCOMPARE(labelText(about, u"lblUser"_s), shown);
-    QCOMPARE(about.windowTitle(), u"A propos de"_s);
-    QCOMPARE(labelText(about, u"lblVersion"_s), u"Version "_s + QString::fromLatin1(RENVOLIA_VERSION));
-    QCOMPARE(labelText(about, u"lblTitle"_s), VersionInfo::kProductName);
-    QCOMPARE(labelText(about, u"lblDescription"_s), VersionInfo::kFileDescription);
-    QCOMPARE(labelText(about, u"lblDisclaimer"_s), VersionInfo::kLegalNotice);
-}
-
-void TestFrmAbout::linkAddress_clicked_reachesOpener_data()
-{
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QString>("target");
-    QTest::addRow("web link") << u"lblWeb"_s << u"www.kelvo.example"_s;
-    QTest::addRow("mail link with its blank") << u"lblMail"_s << u"mailto: support@kelvo.example"_s;
-}
-
-// Element 1 of the link is its address, in blue and underlined; element 0, its caption, opens nothing.
-void TestFrmAbout::linkAddress_clicked_reachesOpener()
-{
-    QFETCH(QString, link);
-    QFETCH(QString, target);
-    RecordingXdgOpen opener;
-    QVERIFY(opener.isReady());
-    FrmAbout about(*m_registry);
-    about.show();
-    QLabel *caption = nullptr;
-    QLabel *address = nullptr;
-    for (QLabel *label : about.findChildren<QLabel *>(link)) // the link's elements share its name
-        (label->property("index") == 0 ? caption : address) = label;
-    QVERIFY(caption && address);
-    QCOMPARE(address->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    QVERIFY(address->font().underline());
-    QCOMPARE(address->cursor().shape(), Qt::PointingHandCursor);
-
-    // A call that nothing in the form makes, started last: once it and the
-    // address have been recorded, a call from the caption would be there too.
-    const QString sentinel = u"fin du test"_s;
-    QTest::mouseClick(caption, Qt::LeftButton);
-    QTest::mouseClick(address, Qt::LeftButton);
-    ShellOpen(sentinel, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, false);
-
-    QTRY_VERIFY(opener.calls().contains(target) && opener.calls().contains(sentinel));
-    QCOMPARE(opener.calls().size(), 2);
-    QVERIFY(about.isVisible());
-}
-
-void TestFrmAbout::closing_data()
-{
-    QTest::addColumn<int>("key"); // 0: click on cmdOK
-    QTest::addColumn<int>("result");
-    QTest::addRow("OK clicked") << 0 << int(QDialog::Accepted);
-    QTest::addRow("Enter pressed") << int(Qt::Key_Return) << int(QDialog::Accepted);
-    QTest::addRow("Escape pressed") << int(Qt::Key_Escape) << int(QDialog::Rejected);
-}
-
-void TestFrmAbout::closing()
-{
-    QFETCH(int, key);
-    QFETCH(int, result);
-    FrmAbout about(*m_registry);
-    about.show();
-    QVERIFY(QTest::qWaitForWindowActive(&about));
-    QSignalSpy finished(&about, &QDialog::finished);
-    auto *cmdOK = about.findChild<QPushButton *>(u"cmdOK"_s);
-    QVERIFY(cmdOK);
-
-    if (key == 0)
-        QTest::mouseClick(cmdOK, Qt::LeftButton);
-    else
-        QTest::keyClick(&about, Qt::Key(key));
-
-    QCOMPARE(finished.size(), 1);
-    QCOMPARE(finished.constFirst().constFirst().toInt(), result);
-    QVERIFY(!about.isVisible());
-}
-
-void TestFrmAbout::layout_nothingOverlapsOrIsCut()
-{
-    FrmAbout about(*m_registry);
+    FrmAbout about(store.api);
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
-    QList<QWidget *> shown{about.findChild<QLabel *>(u"imgLogo"_s), about.findChild<QPushButton *>(u"cmdOK"_s)};
+
+    const auto labelText = [&about](const QString &name) { return about.findChild<QLabel *>(name)->text(); };
+    QCOMPARE(labelText(u"lblUser"_s), shown);
+    QCOMPARE(about.windowTitle(), u"A propos de"_s);
+    QCOMPARE(labelText(u"lblVersion"_s), u"Version "_s + QString::fromLatin1(RENVOLIA_VERSION));
+    QCOMPARE(labelText(u"lblTitle"_s), u"Renvolia d'appel"_s);
+    QCOMPARE(labelText(u"lblDescription"_s),
+             u"Programme le renvoi des appels de la ligne téléphonique par le modem."_s);
+    QCOMPARE(labelText(u"lblDisclaimer"_s), u"© 2026 Kelvo. Tous droits réservés."_s);
     for (QLabel *label : about.findChildren<QLabel *>()) {
-        if (label->text().isEmpty())
-            continue;
-        shown << label;
         const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
         QVERIFY2(label->height() >= needed && (label->wordWrap() || label->width() >= label->sizeHint().width()),
-                 qPrintable(label->text()));
+                 qPrintable(label->objectName()));
     }
-    QVERIFY(!shown.contains(nullptr));
-    for (qsizetype i = 0; i < shown.size(); ++i) {
-        for (qsizetype j = i + 1; j < shown.size(); ++j)
-            QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
-                     qPrintable(shown[i]->objectName() + u" over "_s + shown[j]->objectName()));
+    QCOMPARE(overlappingWidgets(about), QString());
+}
+
+// Element 1 of a link is its address, in blue and underlined; element 0, its
+// caption, opens nothing.
+void TestFrmAbout::links_openTheirAddressOnly_enterCloses()
+{
+    RecordingXdgOpen opener;
+    QVERIFY(opener.isReady());
+    ScratchStore store;
+    FrmAbout about(store.api);
+    about.show();
+    int clicked = 0;
+    for (const QString &link : {u"lblWeb"_s, u"lblMail"_s}) {
+        for (QLabel *element : about.findChildren<QLabel *>(link)) {
+            if (element->property("index") == 1) {
+                QCOMPARE(element->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+                QVERIFY(element->font().underline());
+                QCOMPARE(element->cursor().shape(), Qt::PointingHandCursor);
+            }
+            QTest::mouseClick(element, Qt::LeftButton);
+            ++clicked;
+        }
     }
+    QCOMPARE(clicked, 4);
+
+    // A call that nothing in the form makes, started last: once it and the
+    // addresses have been recorded, a call from a caption would be there too.
+    const QString sentinel = u"fin du test"_s;
+    ShellOpen(sentinel, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, false);
+    const QStringList expected{u"www.kelvo.example"_s, u"mailto: support@kelvo.example"_s, sentinel};
+    QTRY_VERIFY(std::all_of(expected.cbegin(), expected.cend(), [&](const QString &call) { return opener.calls().contains(call); }));
+    QCOMPARE(opener.calls().size(), 3);
+    QVERIFY(about.isVisible());
+
+    QTest::keyClick(&about, Qt::Key_Return); // OK is the default button
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+    QVERIFY(!about.isVisible());
 }
 
 QTEST_MAIN(TestFrmAbout)

@@ -7,9 +7,7 @@
 #include "TemporaryConfigFolder.h"
 #include "UserFolders.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <memory>
 
@@ -18,17 +16,21 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kModems = uR"(REGEDIT4
-
 [HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0000]
 "Model"="Modem Alpha 56K"
-
 [HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0001]
 "Model"="Modem Beta"
 )"_s;
 
-QString enumKey(const QString &path, const QString &driver, const QString &port)
+// The modems of kModems and the enumeration keys "path|driver|port name".
+QString modemsWith(const QStringList &enumKeys)
 {
-    return u"\n[HKEY_LOCAL_MACHINE\\Enum\\%1]\n\"Driver\"=\"%2\"\n\"PORTNAME\"=\"%3\"\n"_s.arg(path, driver, port);
+    QString script = kModems;
+    for (const QString &key : enumKeys) {
+        const QStringList values = key.split(u'|');
+        script += u"\n[HKEY_LOCAL_MACHINE\\Enum\\%1]\n\"Driver\"=\"%2\"\n\"PORTNAME\"=\"%3\"\n"_s.arg(values[0], values[1], values[2]);
+    }
+    return script;
 }
 
 // Pseudo-terminals standing for the system's serial devices.
@@ -76,85 +78,60 @@ private slots:
     void choice_assignsAPortLinkedToTheDevice();
 };
 
+// A registry without a modem class key is the configuration window's test.
 void TestModemDiscovery::discovery_data()
 {
     QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("devices"); // see Devices::open
     QTest::addColumn<QString>("currentPort");
-    QTest::addColumn<QStringList>("models");
-    QTest::addColumn<QList<int>>("ports");
+    QTest::addColumn<QStringList>("listed"); // "text|port" of each item
     QTest::addColumn<int>("selected");
     QTest::addColumn<bool>("failed");
-    QTest::addColumn<QStringList>("devices"); // see Devices::open
 
-    const QString twoModems = kModems + enumKey(u"Root\\MDMGEN\\0000"_s, u"modem\\\\0000"_s, u"com2"_s)
-        + enumKey(u"Serial\\Beta\\0001"_s, u"MODEM\\\\0001"_s, u"COM3"_s);
-    const QStringList both{u"Modem Alpha 56K"_s, u"Modem Beta"_s};
-    const QStringList noDevices;
-    QTest::addRow("two modems, names compared in upper case")
-        << twoModems << u"2"_s << both << QList<int>{2, 3} << 0 << false << noDevices;
-    QTest::addRow("the modem on port 3 preselected") << twoModems << u"3"_s << both << QList<int>{2, 3} << 1 << false << noDevices;
-    QTest::addRow("port 03 preselects nothing") << twoModems << u"03"_s << both << QList<int>{2, 3} << -1 << false << noDevices;
+    const QString twoModems = modemsWith({u"Root\\MDMGEN\\0000|modem\\\\0000|com2"_s, u"Serial\\Beta\\0001|MODEM\\\\0001|COM3"_s});
+    const QStringList both{u"Modem Alpha 56K|2"_s, u"Modem Beta|3"_s};
+    const QStringList none;
+    QTest::addRow("two modems, names compared in upper case") << twoModems << none << u"2"_s << both << 0 << false;
+    QTest::addRow("the modem on port 3 preselected") << twoModems << none << u"3"_s << both << 1 << false;
+    QTest::addRow("port 03 preselects nothing") << twoModems << none << u"03"_s << both << -1 << false;
     QTest::addRow("driver of a missing modem ignored")
-        << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM2"_s)
-               + enumKey(u"Root\\0003"_s, u"MODEM\\\\0003"_s, u"COM5"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << 0 << false << noDevices;
+        << modemsWith({u"Root\\0000|MODEM\\\\0000|COM2"_s, u"Root\\0003|MODEM\\\\0003|COM5"_s}) << none << u"2"_s
+        << QStringList{u"Modem Alpha 56K|2"_s} << 0 << false;
     QTest::addRow("printer port leaves the modem out")
-        << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"LPT1"_s)
-               + enumKey(u"Root\\0001"_s, u"MODEM\\\\0001"_s, u"COM3"_s)
-        << u"2"_s << QStringList{u"Modem Beta"_s} << QList<int>{3} << -1 << false << noDevices;
+        << modemsWith({u"Root\\0000|MODEM\\\\0000|LPT1"_s, u"Root\\0001|MODEM\\\\0001|COM3"_s}) << none << u"2"_s
+        << QStringList{u"Modem Beta|3"_s} << -1 << false;
     QTest::addRow("last key breadth first with a COM port wins")
-        << kModems + enumKey(u"Alpha\\Deep"_s, u"MODEM\\\\0000"_s, u"COM5"_s)
-               + enumKey(u"Zeta"_s, u"MODEM\\\\0000"_s, u"COM4"_s)
-               + enumKey(u"Alpha\\Deep\\Deeper"_s, u"MODEM\\\\0000"_s, u"LPT2"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{5} << -1 << false << noDevices;
-    QTest::addRow("port digits 02 give item data 2")
-        << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM02"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << -1 << false << noDevices;
+        << modemsWith({u"Alpha\\Deep|MODEM\\\\0000|COM5"_s, u"Zeta|MODEM\\\\0000|COM4"_s, u"Alpha\\Deep\\Deeper|MODEM\\\\0000|LPT2"_s})
+        << none << u"2"_s << QStringList{u"Modem Alpha 56K|5"_s} << -1 << false;
     QTest::addRow("model missing: listed without text")
-        << uR"(REGEDIT4
-
-[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Modem\0000]
-)"_s + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM1"_s)
-        << u"2"_s << QStringList{QString()} << QList<int>{1} << -1 << false << noDevices;
-    QTest::addRow("modems without ports: an empty list, no failure")
-        << kModems << u"2"_s << QStringList{} << QList<int>{} << -1 << false << noDevices;
-    QTest::addRow("no modem class key")
-        << u"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class]\n"_s
-        << u"2"_s << QStringList{} << QList<int>{} << -1 << true << noDevices;
+        << u"REGEDIT4\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Modem\\0000]\n"
+           "[HKEY_LOCAL_MACHINE\\Enum\\Root\\0000]\n\"Driver\"=\"MODEM\\\\0000\"\n\"PORTNAME\"=\"COM1\"\n"_s
+        << none << u"2"_s << QStringList{u"|1"_s} << -1 << false;
     QTest::addRow("modem class key without modems")
-        << u"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Modem]\n"_s
-        << u"2"_s << QStringList{} << QList<int>{} << -1 << true << noDevices;
+        << u"REGEDIT4\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Modem]\n"_s << none << u"2"_s << none << -1 << true;
     QTest::addRow("a port that is no number keeps the modems before it")
-        << kModems + enumKey(u"Root\\0000"_s, u"MODEM\\\\0000"_s, u"COM2"_s)
-               + enumKey(u"Root\\0001"_s, u"MODEM\\\\0001"_s, u"COMX"_s)
-        << u"2"_s << QStringList{u"Modem Alpha 56K"_s} << QList<int>{2} << 0 << true << noDevices;
+        << modemsWith({u"Root\\0000|MODEM\\\\0000|COM2"_s, u"Root\\0001|MODEM\\\\0001|COMX"_s}) << none << u"2"_s
+        << QStringList{u"Modem Alpha 56K|2"_s} << 0 << true;
     QTest::addRow("devices after the registry's modems, by name, numbers as numbers")
-        << twoModems << u"2"_s
-        << (QStringList(both) << u"USR5637 56K Faxmodem - U.S.Robotics (ttyACM2)"_s << u"ttyACM10"_s
-                              << u"FT232R USB UART - FTDI (ttyUSB0)"_s)
-        << QList<int>{2, 3, 0, 0, 0} << 0 << false
-        << QStringList{u"ttyUSB0|FT232R USB UART|FTDI|0"_s, u"ttyACM10|||0"_s,
-                       u"ttyACM2|USR5637 56K Faxmodem|U.S.Robotics|0"_s};
+        << twoModems << QStringList{u"ttyUSB0|FT232R USB UART|FTDI|0"_s, u"ttyACM10|||0"_s, u"ttyACM2|USR5637 56K Faxmodem|U.S.Robotics|0"_s}
+        << u"2"_s << (QStringList(both) << u"USR5637 56K Faxmodem - U.S.Robotics (ttyACM2)|0"_s << u"ttyACM10|0"_s
+                                        << u"FT232R USB UART - FTDI (ttyUSB0)|0"_s) << 0 << false;
     QTest::addRow("a device on a port shows it and is preselected")
-        << kModems << u"5"_s << QStringList{u"Modem USB (ttyACM0, port 5)"_s} << QList<int>{5} << 0 << false
-        << QStringList{u"ttyACM0|Modem USB||5"_s};
+        << kModems << QStringList{u"ttyACM0|Modem USB||5"_s} << u"5"_s << QStringList{u"Modem USB (ttyACM0, port 5)|5"_s} << 0 << false;
     QTest::addRow("a device on a port the registry names is not repeated")
-        << twoModems << u"9"_s << (QStringList(both) << u"ttyS0"_s) << QList<int>{2, 3, 0} << -1 << false
-        << QStringList{u"ttyACM0|Modem USB||3"_s, u"ttyS0|||0"_s};
+        << twoModems << QStringList{u"ttyACM0|Modem USB||3"_s, u"ttyS0|||0"_s} << u"9"_s << (QStringList(both) << u"ttyS0|0"_s) << -1 << false;
     QTest::addRow("no registry but a device: listed, no failure")
-        << u"REGEDIT4\n"_s << u"2"_s << QStringList{u"Maker (ttyACM0)"_s} << QList<int>{0} << -1 << false
-        << QStringList{u"ttyACM0||Maker|0"_s};
+        << u"REGEDIT4\n"_s << QStringList{u"ttyACM0||Maker|0"_s} << u"2"_s << QStringList{u"Maker (ttyACM0)|0"_s} << -1 << false;
 }
 
 void TestModemDiscovery::discovery()
 {
     QFETCH(QString, script);
+    QFETCH(QStringList, devices);
     QFETCH(QString, currentPort);
-    QFETCH(QStringList, models);
-    QFETCH(QList<int>, ports);
+    QFETCH(QStringList, listed);
     QFETCH(int, selected);
     QFETCH(bool, failed);
-    QFETCH(QStringList, devices);
 
     TemporaryConfigFolder folder;
     Devices system;
@@ -165,17 +142,10 @@ void TestModemDiscovery::discovery()
 
     cRegistry reg(store);
     const ModemDiscovery found = ModemDiscovery::run(reg, currentPort, SerialDeviceList(system.list));
-    QStringList foundModels;
-    QList<int> foundPorts;
-    for (const auto &modem : found.modems) {
-        foundModels << modem.model;
-        foundPorts << modem.port;
-        const auto device = std::find_if(system.list.cbegin(), system.list.cend(),
-                                         [&modem](const SerialDevice &device) { return device.path == modem.device; });
-        QVERIFY(modem.device.isEmpty() || (device != system.list.cend() && modem.model.contains(device->name))); // each item leads to its own device
-    }
-    QCOMPARE(foundModels, models);
-    QCOMPARE(foundPorts, ports);
+    QStringList items;
+    for (const auto &modem : found.modems)
+        items << modem.model + u'|' + QString::number(modem.port);
+    QCOMPARE(items, listed);
     QCOMPARE(found.selected, selected);
     QCOMPARE(found.failed, failed);
 }
@@ -223,17 +193,16 @@ void TestModemDiscovery::choice_assignsAPortLinkedToTheDevice()
     const QString device = characterDevice ? modem.devicePath() : stablePath + u".txt"_s;
     QVERIFY(characterDevice || QFile(device).open(QIODevice::WriteOnly));
     QVERIFY(QDir().mkpath(folder.renvoliaFolder()));
+    const QMap<QString, QString> targets{{u"device"_s, modem.devicePath()}, {u"elsewhere"_s, u"/dev/null"_s},
+                                         {u"nowhere"_s, u"/dev/renvolia-unplugged"_s}};
     for (const QString &link : std::as_const(before)) {
         const QStringList made = link.split(u'=');
-        const QString target = made[1] == u"device"_s ? modem.devicePath()
-            : made[1] == u"elsewhere"_s                ? u"/dev/null"_s
-                                                       : u"/dev/renvolia-unplugged"_s;
         QVERIFY(made[0] == u"ports"_s ? QFile(folder.renvoliaFolder() + u"/ports"_s).open(QIODevice::WriteOnly)
-                                      : folder.linkPort(made[0].toInt(), target));
+                                      : folder.linkPort(made[0].toInt(), targets[made[1]]));
     }
     const QMap<QString, QString> linksBefore = portLinks();
-
     const std::optional<int> wantedPort = wanted != 0 ? std::optional(wanted) : std::nullopt;
+
     const PortAssignment first = assignPort(device, stable ? stablePath : QString(), wantedPort);
     const QMap<QString, QString> linksAfter = portLinks();
     QCOMPARE(first.port, port);
@@ -251,9 +220,8 @@ void TestModemDiscovery::choice_assignsAPortLinkedToTheDevice()
     QCOMPARE(deviceIdentity(portDevicePath(port)), deviceIdentity(modem.devicePath()));
 
     const PortAssignment second = assignPort(device, stable ? stablePath : QString(), wantedPort);
-    QVERIFY(second.assigned());
+    QVERIFY(second.assigned() && !second.linked);
     QCOMPARE(second.port, port);
-    QVERIFY(!second.linked);
     QCOMPARE(portLinks(), linksAfter);
 }
 
