@@ -80,10 +80,10 @@ void TestRegImport::storesEachForm_data()
            "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\r\n\"cr\xC3\xA8me\"=hex(1):c3,a9,00\r\n", RegSz,
            "\xC3\xA9\0"_ba);
     // U+10000, the lowest character of two UTF-16 units, ends the text.
-    across("version 5.00 in UTF-16LE, hex(2) in UTF-16LE ending with a surrogate pair",
+    across("version 5.00 in UTF-16LE, hex(2) in UTF-16LE with surrogate pairs",
            utf16Script(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Clé]\r\n"
-                       "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16(u"%A%\U00010000"_s).toHex(',')) + u"\r\n"_s),
-           RegExpandSz, "%A%\xF0\x90\x80\x80"_ba);
+                       "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16(u"%A%\U0001F4DE\U00010000"_s).toHex(',')) + u"\r\n"_s),
+           RegExpandSz, "%A%\xF0\x9F\x93\x9E\xF0\x90\x80\x80"_ba);
     across("version 5.00 in UTF-8, hex(b) a type in hexadecimal",
            kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(b):01,00,00,00,00,00,00,80\n", 11,
            hex("0100000000000080"));

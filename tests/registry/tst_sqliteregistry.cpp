@@ -206,6 +206,8 @@ private slots:
             QCOMPARE(std::make_pair(size, type), std::make_pair(4u, std::uint32_t{RegDword}));
         if (expected == Success && operation != Operation::EnumKey)
             QCOMPARE(data.left(5), "\x80\x25\x00\x00#"_ba);
+        else if (operation != Operation::EnumKey) // nothing written past the room given
+            QCOMPARE(data.mid(dataRoom), QByteArray(16 - dataRoom, '#'));
     }
 
     void keyPaths_data()
