@@ -35,17 +35,6 @@ QString programOf(int processFolder)
     return size > 0 ? QString::fromLocal8Bit(QByteArrayView(name, size).trimmed()) : u"?"_s;
 }
 
-bool isProcessId(const char *name)
-{
-    if (!*name)
-        return false;
-    for (; *name; ++name) {
-        if (*name < '0' || *name > '9')
-            return false;
-    }
-    return true;
-}
-
 bool holds(int processFolder, const QByteArray &device)
 {
     const int fdFolder = ::openat(processFolder, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -80,19 +69,21 @@ QList<PortHolder> otherProcessesHolding(const QString &devicePath)
     if (canonical.isEmpty())
         return holders;
     const QByteArray device = QFile::encodeName(canonical);
-    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    const qint64 self = QCoreApplication::applicationPid();
     DIR *processes = ::opendir("/proc");
     if (!processes)
         return holders;
     const int procFolder = ::dirfd(processes);
     while (const dirent *entry = ::readdir(processes)) {
-        if (!isProcessId(entry->d_name) || self == entry->d_name)
+        bool isPid = false;
+        const qint64 pid = QByteArray(entry->d_name).toLongLong(&isPid);
+        if (!isPid || pid == self)
             continue;
         const int processFolder = ::openat(procFolder, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (processFolder < 0)
             continue;
         if (holds(processFolder, device))
-            holders.append({QByteArray(entry->d_name).toLongLong(), programOf(processFolder)});
+            holders.append({pid, programOf(processFolder)});
         ::close(processFolder);
     }
     ::closedir(processes);
