@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -22,9 +22,20 @@ CommandLine CommandLine::interpret(const QString &text)
 
 bool isDialNumber(const QString &text)
 {
-    // Anchored whole: "$" alone would let a final line feed through.
-    static const QRegularExpression dialNumber(QRegularExpression::anchoredPattern(u" *\\+?[0-9]+ *"_s));
-    return dialNumber.match(text).hasMatch();
+    // Blanks around, an optional "+", then ASCII digits only: a final line
+    // feed or a digit of another script is no number to dial.
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    if (first < last && text.at(first) == u'+')
+        ++first;
+    const QStringView digits = QStringView(text).sliced(first, last - first);
+    return !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
 }
 
 QString forwardingNumberProblem(const QString &number)

@@ -2,7 +2,7 @@
 
 #include "ServiceCodes.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -12,8 +12,10 @@ namespace {
 // command or starts another one.
 bool isDialableCode(QString code)
 {
-    static const QRegularExpression dialable(QRegularExpression::anchoredPattern(u"[0-9*#+]+"_s));
-    return dialable.match(code.remove(ServiceCodes::kNumber)).hasMatch();
+    code.remove(ServiceCodes::kNumber);
+    return !code.isEmpty() && std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || c == u'*' || c == u'#' || c == u'+';
+    });
 }
 
 } // namespace

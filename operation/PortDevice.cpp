@@ -4,7 +4,6 @@
 #include "UserFolders.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -24,16 +23,37 @@ QString withoutBlanks(const QString &text)
     return kept;
 }
 
+qsizetype skipDigits(QStringView text, qsizetype at)
+{
+    while (at < text.size() && text.at(at) >= u'0' && text.at(at) <= u'9')
+        ++at;
+    return at;
+}
+
+// The longest start of the text that reads as a number: a sign, digits with
+// a decimal point, an exponent written with E or D; 0 when none.
 double leadingNumber(const QString &text)
 {
-    static const QRegularExpression number(
-        u"^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eEdD][+-]?\\d+)?"_s);
-    const QRegularExpressionMatch match = number.match(withoutBlanks(text));
-    if (!match.hasMatch())
+    QString kept = withoutBlanks(text);
+    qsizetype at = 0;
+    if (at < kept.size() && (kept.at(at) == u'+' || kept.at(at) == u'-'))
+        ++at;
+    const qsizetype integerEnd = skipDigits(kept, at);
+    qsizetype end = integerEnd;
+    if (end < kept.size() && kept.at(end) == u'.')
+        end = skipDigits(kept, end + 1);
+    if (integerEnd == at && end <= integerEnd + 1)
         return 0.0;
-    QString digits = match.captured(0);
-    digits.replace(u'd', u'e').replace(u'D', u'e');
-    return digits.toDouble();
+    if (end < kept.size() && QStringView(u"eEdD").contains(kept.at(end))) {
+        qsizetype exponent = end + 1;
+        if (exponent < kept.size() && (kept.at(exponent) == u'+' || kept.at(exponent) == u'-'))
+            ++exponent;
+        const qsizetype exponentEnd = skipDigits(kept, exponent);
+        if (exponentEnd > exponent)
+            end = exponentEnd;
+    }
+    kept.truncate(end);
+    return kept.replace(u'd', u'e').replace(u'D', u'e').toDouble();
 }
 
 } // namespace

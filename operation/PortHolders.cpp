@@ -5,6 +5,11 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_LINUX
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,13 +25,37 @@ QString PortHolder::describe() const
 #ifdef Q_OS_LINUX
 namespace {
 
-// Every call is relative to an open folder: /proc is walked once per
-// process and once per descriptor, and a whole path would be looked up
-// again each time.
+// /proc is read with bare getdents64() and calls relative to the /proc
+// folder: opendir() checks each descriptor with two more system calls and a
+// whole path is looked up again each time, for each of hundreds of folders,
+// most of them kernel threads with no descriptor at all.
 
-QString programOf(int processFolder)
+// Calls visit(name) for each entry not starting with "." until it returns false.
+template <typename Visit>
+void forEachEntry(int folder, Visit visit)
 {
-    const int comm = ::openat(processFolder, "comm", O_RDONLY | O_CLOEXEC);
+    alignas(dirent64) char buffer[8192];
+    ssize_t size;
+    while ((size = ::getdents64(folder, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < size;) {
+            const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
+            at += entry->d_reclen;
+            if (entry->d_name[0] != '.' && !visit(entry->d_name))
+                return;
+        }
+    }
+}
+
+int openInProcess(int procFolder, const char *pid, const char *name, int flags)
+{
+    char path[sizeof(dirent64::d_name) + 8];
+    std::snprintf(path, sizeof path, "%s/%s", pid, name);
+    return ::openat(procFolder, path, flags | O_RDONLY | O_CLOEXEC);
+}
+
+QString programOf(int procFolder, const char *pid)
+{
+    const int comm = openInProcess(procFolder, pid, "comm", 0);
     if (comm < 0)
         return u"?"_s;
     char name[64];
@@ -35,29 +64,30 @@ QString programOf(int processFolder)
     return size > 0 ? QString::fromLocal8Bit(QByteArrayView(name, size).trimmed()) : u"?"_s;
 }
 
-bool holds(int processFolder, const QByteArray &device)
+bool holds(int procFolder, const char *pid, const QByteArray &device)
 {
-    const int fdFolder = ::openat(processFolder, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fdFolder = openInProcess(procFolder, pid, "fd", O_DIRECTORY);
     if (fdFolder < 0)
         return false; // gone meanwhile, or another user's
-    DIR *descriptors = ::fdopendir(fdFolder);
-    if (!descriptors) {
-        ::close(fdFolder);
-        return false;
-    }
     bool found = false;
     char target[4096];
-    while (const dirent *entry = ::readdir(descriptors)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        const ssize_t size = ::readlinkat(fdFolder, entry->d_name, target, sizeof target);
-        if (size == device.size() && device == QByteArrayView(target, size)) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(descriptors);
+    forEachEntry(fdFolder, [&](const char *descriptor) {
+        const ssize_t size = ::readlinkat(fdFolder, descriptor, target, sizeof target);
+        found = size == device.size() && device == QByteArrayView(target, size);
+        return !found;
+    });
+    ::close(fdFolder);
     return found;
+}
+
+std::optional<qint64> processNumber(const char *name)
+{
+    const std::string_view text(name);
+    qint64 pid = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return pid;
 }
 
 } // namespace
@@ -70,23 +100,16 @@ QList<PortHolder> otherProcessesHolding(const QString &devicePath)
         return holders;
     const QByteArray device = QFile::encodeName(canonical);
     const qint64 self = QCoreApplication::applicationPid();
-    DIR *processes = ::opendir("/proc");
-    if (!processes)
+    const int procFolder = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (procFolder < 0)
         return holders;
-    const int procFolder = ::dirfd(processes);
-    while (const dirent *entry = ::readdir(processes)) {
-        bool isPid = false;
-        const qint64 pid = QByteArray(entry->d_name).toLongLong(&isPid);
-        if (!isPid || pid == self)
-            continue;
-        const int processFolder = ::openat(procFolder, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (processFolder < 0)
-            continue;
-        if (holds(processFolder, device))
-            holders.append({pid, programOf(processFolder)});
-        ::close(processFolder);
-    }
-    ::closedir(processes);
+    forEachEntry(procFolder, [&](const char *name) {
+        const std::optional<qint64> pid = processNumber(name);
+        if (pid && *pid != self && holds(procFolder, name, device))
+            holders.append({*pid, programOf(procFolder, name)});
+        return true;
+    });
+    ::close(procFolder);
     return holders;
 }
 

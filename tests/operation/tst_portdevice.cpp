@@ -32,6 +32,10 @@ void TestPortDevice::portNumberFromText_data()
     QTest::addRow("half rounds to even, up") << u"3.5"_s << 4;
     QTest::addRow("negative") << u"-1"_s << -1;
     QTest::addRow("exponent") << u"1e3"_s << 1000;
+    QTest::addRow("exponent written D, signed") << u"25D-1"_s << 2;
+    QTest::addRow("exponent without digits left out") << u"7e"_s << 7;
+    QTest::addRow("fraction alone") << u".6"_s << 1;
+    QTest::addRow("point alone") << u".e2"_s << 0;
     QTest::addRow("largest 16-bit") << u"32767"_s << 32767;
     QTest::addRow("past 16 bits") << u"32768"_s << -100000;
     QTest::addRow("huge exponent") << u"1e400"_s << -100000;
