@@ -1,5 +1,6 @@
 #include "SqliteRegistry.h"
 
+#include "StoreCache.h"
 #include "TextEncoding.h"
 
 #include <sqlite3.h>
@@ -15,7 +16,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -31,8 +34,6 @@ namespace {
 // The roots are the first rows of the keys table, in RootKey order.
 constexpr std::int64_t rootRows = 4;
 constexpr int busyTimeoutMilliseconds = 10000;
-// Past this, the cache is dropped and fills again with the keys in use.
-constexpr std::size_t cacheBudgetBytes = std::size_t{32} << 20;
 // Marks our files, so that another program's database is left alone.
 constexpr std::int64_t applicationId = 0x52564C41;
 constexpr std::uint32_t allAccess = 0xFFFFFFFFu;
@@ -386,17 +387,18 @@ public:
     }
 
     std::int64_t integer(int column) const { return sqlite3_column_int64(m_statement, column); }
-    std::string text(int column) const
+    // Valid until the next step of the statement.
+    std::string_view text(int column) const
     {
         const auto *characters = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
-        return characters ? std::string(characters, static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)))
-                          : std::string();
+        return characters ? std::string_view(characters, static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)))
+                          : std::string_view();
     }
-    std::vector<std::uint8_t> bytes(int column) const
+    std::span<const std::uint8_t> bytes(int column) const
     {
         const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(m_statement, column));
-        return data ? std::vector<std::uint8_t>(data, data + sqlite3_column_bytes(m_statement, column))
-                    : std::vector<std::uint8_t>();
+        return data ? std::span(data, static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)))
+                    : std::span<const std::uint8_t>();
     }
 
 private:
@@ -569,162 +571,28 @@ private:
     bool m_committed = false;
 };
 
-struct SubKey
-{
-    std::string name;
-    std::string folded;
-    std::int64_t id;
-};
-
-struct Value
-{
-    std::string name;
-    std::string folded;
-    std::uint32_t type;
-    std::vector<std::uint8_t> data;
-    std::int64_t id;
-};
-
-// A key as loaded from the store: subkeys in enumeration order, values in
-// creation order.
-struct Node
-{
-    std::vector<SubKey> subKeys;
-    std::vector<Value> values;
-    std::vector<std::uint32_t> valuesByName; // indexes into values
-    KeyInfo info;
-
-    const SubKey *subKey(std::string_view foldedName) const
-    {
-        const auto found = std::lower_bound(subKeys.begin(), subKeys.end(), foldedName,
-                                            [](const SubKey &key, std::string_view name) { return key.folded < name; });
-        return found != subKeys.end() && found->folded == foldedName ? &*found : nullptr;
-    }
-
-    const Value *value(std::string_view foldedName) const
-    {
-        const auto found = std::lower_bound(
-            valuesByName.begin(), valuesByName.end(), foldedName,
-            [this](std::uint32_t index, std::string_view name) { return values[index].folded < name; });
-        return found != valuesByName.end() && values[*found].folded == foldedName ? &values[*found] : nullptr;
-    }
-
-    std::size_t bytes() const
-    {
-        std::size_t total = sizeof(Node);
-        for (const SubKey &key : subKeys)
-            total += sizeof key + key.name.capacity() + key.folded.capacity();
-        for (const Value &value : values)
-            total += sizeof value + value.name.capacity() + value.folded.capacity() + value.data.capacity()
-                + sizeof(std::uint32_t);
-        return total;
-    }
-};
-
-void arrange(Node &node)
-{
-    std::sort(node.subKeys.begin(), node.subKeys.end(),
-              [](const SubKey &a, const SubKey &b) { return a.folded < b.folded; });
-    std::sort(node.values.begin(), node.values.end(), [](const Value &a, const Value &b) { return a.id < b.id; });
-    node.valuesByName.resize(node.values.size());
-    for (std::uint32_t i = 0; i < node.valuesByName.size(); ++i)
-        node.valuesByName[i] = i;
-    std::sort(node.valuesByName.begin(), node.valuesByName.end(),
-              [&node](std::uint32_t a, std::uint32_t b) { return node.values[a].folded < node.values[b].folded; });
-
-    KeyInfo &info = node.info;
-    info.subKeys = byteCount(node.subKeys.size());
-    info.values = byteCount(node.values.size());
-    for (const SubKey &key : node.subKeys)
-        info.maxSubKeyLength = std::max(info.maxSubKeyLength, byteCount(key.name.size()));
-    for (const Value &value : node.values) {
-        info.maxValueNameLength = std::max(info.maxValueNameLength, byteCount(value.name.size()));
-        info.maxValueLength = std::max(info.maxValueLength, byteCount(value.data.size()));
-    }
-}
-
-// The contents of the key and of the siblings loaded with it, by id; the
-// key is missing from them when it does not exist.
-std::unordered_map<std::int64_t, Node> load(Connection &connection, std::int64_t id)
+// Loads the key and the siblings that come with it into the cache, but for
+// those already there. The key is not loaded when it does not exist.
+void load(Connection &connection, std::int64_t id, Cache &cache)
 {
     Query rows = connection.query(loadKeysSql);
     rows.bind(1, id).bind(2, prefetchedKeys - 1);
-    std::unordered_map<std::int64_t, Node> nodes;
+    std::unordered_map<std::int64_t, NodeRows> nodes;
     while (rows.next()) {
-        Node &node = nodes[rows.integer(1)];
+        const std::int64_t nodeId = rows.integer(1);
+        if (cache.node(nodeId))
+            continue;
+        NodeRows &node = nodes[nodeId];
         if (rows.integer(0) == 1)
-            node.subKeys.push_back({rows.text(3), rows.text(4), rows.integer(2)});
+            node.subKeys.push_back({cache.keepText(rows.text(3)), cache.keepText(rows.text(4)), rows.integer(2)});
         else if (rows.integer(0) == 2)
-            node.values.push_back({rows.text(3), rows.text(4), static_cast<std::uint32_t>(rows.integer(5)),
-                                   rows.bytes(6), rows.integer(2)});
+            node.values.push_back({cache.keepText(rows.text(3)), cache.keepText(rows.text(4)),
+                                   static_cast<std::uint32_t>(rows.integer(5)), cache.keepBytes(rows.bytes(6)),
+                                   rows.integer(2)});
     }
     for (auto &[nodeId, node] : nodes)
-        arrange(node);
-    return nodes;
+        cache.keep(nodeId, std::move(node));
 }
-
-// A key found by its path, with its contents once they are loaded.
-struct KeyEntry
-{
-    std::int64_t id;
-    const Node *node;
-};
-
-struct TextHash
-{
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
-// What was read since the store last changed: keys' contents by id, and keys
-// by (base key, folded path).
-class Cache
-{
-public:
-    const Node *node(std::int64_t id) const
-    {
-        const auto found = m_nodes.find(id);
-        return found == m_nodes.end() ? nullptr : &found->second;
-    }
-
-    const Node &keep(std::int64_t id, Node node)
-    {
-        m_bytes += node.bytes();
-        return m_nodes.emplace(id, std::move(node)).first->second;
-    }
-
-    KeyEntry *key(std::string_view path)
-    {
-        const auto found = m_keys.find(path);
-        return found == m_keys.end() ? nullptr : &found->second;
-    }
-
-    KeyEntry &keepKey(std::string_view path, std::int64_t id)
-    {
-        const auto [entry, added] = m_keys.try_emplace(std::string(path), KeyEntry{id, nullptr});
-        if (added)
-            m_bytes += path.size() + sizeof(std::string) + sizeof(KeyEntry);
-        return entry->second;
-    }
-
-    void clear()
-    {
-        m_nodes.clear();
-        m_keys.clear();
-        m_bytes = 0;
-        ++m_generation;
-    }
-
-    bool overBudget() const { return m_bytes > cacheBudgetBytes; }
-    // Changes whenever the nodes handed out so far are gone.
-    std::uint64_t generation() const { return m_generation; }
-
-private:
-    std::unordered_map<std::int64_t, Node> m_nodes;
-    std::unordered_map<std::string, KeyEntry, TextHash, std::equal_to<>> m_keys;
-    std::size_t m_bytes = 0;
-    std::uint64_t m_generation = 1;
-};
 
 } // namespace store
 
@@ -1138,10 +1006,7 @@ const Node *SqliteRegistry::contents(std::int64_t id)
 {
     if (const Node *node = m_cache->node(id))
         return node;
-    for (auto &[loadedId, node] : store::load(connection(), id)) {
-        if (!m_cache->node(loadedId))
-            m_cache->keep(loadedId, std::move(node));
-    }
+    store::load(connection(), id, *m_cache);
     return m_cache->node(id);
 }
 
