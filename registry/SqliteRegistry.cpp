@@ -972,16 +972,11 @@ Connection &SqliteRegistry::connection()
 // Drops the cache when another connection has committed since it was filled.
 void SqliteRegistry::refresh(Freshness freshness)
 {
-    const auto now = std::chrono::steady_clock::now();
     const std::uint64_t writes = processWrites;
-    if (freshness == Freshness::Recent && writes == m_processWritesSeen && !m_cache->overBudget()) {
-        if (now - m_checkedAt < sharedLook)
-            return;
-        // Much cheaper than a look, which takes a read transaction: no commit since the last one.
-        if (m_lookedAtHeader && connection().walIndexHeader() == m_lookedAtHeader)
-            return;
-    }
-    m_checkedAt = now;
+    if (freshness == Freshness::Recent && writes == m_processWritesSeen && !m_cache->overBudget()
+        && unchangedSinceLook())
+        return;
+    m_checkedAt = std::chrono::steady_clock::now();
     m_processWritesSeen = writes;
     m_lookedAtHeader = connection().walIndexHeader(); // taken first: the look sees at least this state
     Query version = connection().query(dataVersionSql);
@@ -991,6 +986,16 @@ void SqliteRegistry::refresh(Freshness freshness)
         m_cache->clear();
         m_dataVersion = dataVersion;
     }
+}
+
+// Comparing the shared WAL index header costs less than reading the clock,
+// and unlike the clock it tells of every commit; without a WAL index only the
+// clock is left.
+bool SqliteRegistry::unchangedSinceLook()
+{
+    if (m_lookedAtHeader)
+        return connection().walIndexHeader() == m_lookedAtHeader;
+    return std::chrono::steady_clock::now() - m_checkedAt < sharedLook;
 }
 
 const Node *SqliteRegistry::contents(OpenKey &opened)
@@ -1022,19 +1027,25 @@ store::KeyEntry *SqliteRegistry::find(std::int64_t base, std::string_view path)
     m_pathKey.assign(reinterpret_cast<const char *>(&base), sizeof base);
     appendFolded(m_pathKey, path);
     const std::string_view key = m_pathKey;
-    if (store::KeyEntry *cached = m_cache->key(key))
-        return cached;
-    store::KeyEntry *entry = &m_cache->keepKey(key.substr(0, sizeof base), base);
-    for (const std::string_view name : components(key.substr(sizeof base))) {
-        const std::string_view prefix = key.substr(0, static_cast<std::size_t>(name.data() + name.size() - key.data()));
-        store::KeyEntry *next = m_cache->key(prefix);
-        if (!next) {
-            const auto id = child(entry->id, name);
-            if (!id)
-                return nullptr;
-            next = &m_cache->keepKey(prefix, *id);
-        }
-        entry = next;
+    constexpr std::size_t top = sizeof base; // where the path starts in key
+    // Back to the longest path already known: in a walk, the parent.
+    std::size_t known = key.size();
+    store::KeyEntry *entry = m_cache->key(key);
+    while (!entry && known > top) {
+        const std::size_t separator = key.rfind('\\', known - 1);
+        known = separator == std::string_view::npos || separator < top ? top : separator;
+        entry = m_cache->key(key.substr(0, known));
+    }
+    if (!entry)
+        entry = &m_cache->keepKey(key.substr(0, top), base);
+    // Then down, name by name.
+    for (std::size_t begin = known == top ? top : known + 1; begin < key.size();) {
+        const std::size_t end = std::min(key.find('\\', begin), key.size());
+        const auto id = child(entry->id, key.substr(begin, end - begin));
+        if (!id)
+            return nullptr;
+        entry = &m_cache->keepKey(key.substr(0, end), *id);
+        begin = end + 1;
     }
     return entry;
 }

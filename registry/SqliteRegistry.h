@@ -103,6 +103,7 @@ private:
     Result guarded(Result failure, Body &&body);
     store::Connection &connection();
     void refresh(Freshness freshness);
+    bool unchangedSinceLook();
     const store::Node *contents(OpenKey &opened);
     const store::Node *contents(std::int64_t id);
     bool exists(std::int64_t id);
