@@ -1,6 +1,7 @@
 #include "FrmGenerique.h"
 #include "FixedClock.h"
 #include "ModemSimulator.h"
+#include "OverlappingWidgets.h"
 #include "TemporaryConfigFolder.h"
 #include "kvoCheck.h"
 
@@ -136,6 +137,8 @@ void TestFrmGenerique::controlsAsHandedOver()
     QCOMPARE(rig.window->objectName(), u"frmGénérique"_s);
     QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel"_s);
     QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), number);
+    QVERIFY(rig.control<QLabel>(u"lblNuméro"_s)->font().bold());
+    QCOMPARE(overlappingWidgets(*rig.window), QString());
     FrmGenerique reference([] { return QString(); });
     reference.handOver(OperationRequest::forwarding(u"0612345678"_s));
     QCOMPARE(rig.window->sizeHint(), reference.sizeHint());
