@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -73,6 +74,8 @@ bool holds(int procFolder, const char *pid, const QByteArray &device)
     char target[4096];
     forEachEntry(fdFolder, [&](const char *descriptor) {
         const ssize_t size = ::readlinkat(fdFolder, descriptor, target, sizeof target);
+        if (size < 0 && errno == EACCES)
+            return false; // a process we may not look into: none of its descriptors can be read
         found = size == device.size() && device == QByteArrayView(target, size);
         return !found;
     });
