@@ -25,7 +25,7 @@ Q_DECLARE_METATYPE(ModemSetup)
 
 namespace {
 
-constexpr OperationTimings kShort{400ms, 400ms};
+constexpr OperationTimings kShort{300ms, 200ms};
 constexpr int kWaitMs = 10000;
 const QDateTime kLateEvening(QDate(2026, 12, 6), QTime(23, 59, 58));
 constexpr int kPort = 3;
@@ -125,7 +125,7 @@ void TestForwardingOperation::reasonsAndLines_exactBytes_data()
         << "ATDT*21*#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
     QTest::addRow("analogue international number, OK late in the listening time") << A
         << OperationRequest::forwarding(u"+33612345678"_s)
-        << ModemSetup([](ModemSimulator &modem) { modem.setReplyDelay(250ms); })
+        << ModemSetup([](ModemSimulator &modem) { modem.setReplyDelay(200ms); })
         << "ATDT*21*+33612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
     QTest::addRow("analogue busy") << A << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << plain
         << "ATDT*67*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
@@ -248,7 +248,7 @@ void TestForwardingOperation::noOkInTime_retriesUntilCancelled_data()
     QTest::addRow("ERROR") << Reply::Error << 0;
     QTest::addRow("ok in lower case") << Reply::LowercaseOk << 0;
     QTest::addRow("silence") << Reply::Silent << 0;
-    QTest::addRow("OK after the listening time") << Reply::Ok << 600;
+    QTest::addRow("OK after the listening time") << Reply::Ok << 400;
 }
 
 void TestForwardingOperation::noOkInTime_retriesUntilCancelled()
