@@ -9,12 +9,6 @@ namespace {
 
 const std::string kSection = "Software\\Renvolia\\Test";
 
-ByteArray bytes(const QByteArray &digits)
-{
-    const QByteArray data = QByteArray::fromHex(digits);
-    return ByteArray(data.cbegin(), data.cend());
-}
-
 VariantValue text(const std::string &value) { return value; }
 
 // The lines tree() gives for the verb's key and its command below HKEY_CLASSES_ROOT.
@@ -120,7 +114,7 @@ private slots:
         sz("16-bit integer as text", 1, VariantValue(std::int16_t(-5)), 1, "-5");
         sz("32-bit integer as text", 1, VariantValue(std::int32_t(70000)), 1, "70000");
         sz("empty as empty text", 1, VariantValue(), 1, "");
-        sz("bytes as text", 1, VariantValue(bytes("6869")), 1, "hi");
+        sz("bytes as text", 1, VariantValue(ByteArray{'h', 'i'}), 1, "hi");
         QTest::addRow("empty binary stored empty") << 3 << VariantValue(ByteArray{}) << 3 << QByteArray();
         QTest::addRow("32-bit least significant first") << 4 << VariantValue(std::int32_t(258)) << 4 << hex("02010000");
     }
