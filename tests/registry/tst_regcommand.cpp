@@ -192,6 +192,7 @@ private slots:
         row("list with two keys", {u"list"_s, kKey, fresh}, 2, u"wrong argument count: list takes KEY"_s);
         row("root key deletion", {u"delete-key"_s, u"HKCU"_s}, 2, u"cannot delete the root key HKCU"_s);
         row("missing key", {u"list"_s, fresh}, 1, u"cannot open "_s + fresh + u": not found"_s);
+        row("a doubled backslash", {u"list"_s, uR"(HKCU\a\\b)"_s}, 1, uR"(cannot open HKCU\a\\b: invalid name or parameter)"_s);
         row("missing unnamed value", {u"get"_s, kKey + u"\\Alpha"_s, QString()}, 1,
             u"cannot read the unnamed value in "_s + kKey + u"\\Alpha: not found"_s);
         row("deleting a missing value", {u"delete-value"_s, kKey, u"Absent"_s}, 1,
@@ -206,6 +207,7 @@ private slots:
         row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
             u"wrong argument count: import takes [--codepage N] FILE"_s);
         row("importing a missing file", {u"import"_s, nowhere}, 1, u"cannot import "_s + nowhere + u": cannot read the file"_s);
+        row("importing a device", {u"import"_s, u"/dev/null"_s}, 1, u"cannot import /dev/null: a device is no registry script"_s);
         const QString huge = m_files.filePath(u"huge.reg"_s);
         row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
             u"cannot import "_s + huge + u": the file is larger than 256 MiB, too large for a registry script"_s);
