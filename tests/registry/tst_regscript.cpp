@@ -223,7 +223,7 @@ private slots:
         original.put(CurrentUser, trip, "", RegSz, textBytes("d\xC3\xA9" "faut"));
         original.put(CurrentUser, trip, "@", RegSz, textBytes("at"));
         original.put(CurrentUser, trip, "=", RegDword, hex("78563412"));
-        original.put(CurrentUser, trip, "semi;colon", RegBinary, byteRun(0, 9));
+        original.put(CurrentUser, trip, "semi;colon", RegBinary, byteRun(246, 255));
         original.put(CurrentUser, trip, "tab\tname", RegSz, textBytes("tab\tinside"));
         original.put(CurrentUser, trip, "empty list", RegMultiSz, QByteArrayLiteral("\0"));
         original.put(CurrentUser, trip, "line breaks", RegSz, textBytes("one\r\ntwo\nthree"));
