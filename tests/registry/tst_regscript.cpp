@@ -373,42 +373,27 @@ private slots:
         QVERIFY(!store.keyExists(CurrentUser, "Software\\Good"));
     }
 
-    void deletes_allOrNothing_data()
-    {
-        QTest::addColumn<QByteArray>("lastLine");
-        QTest::addColumn<int>("refusedLine"); // 0: the script is written
-
-        QTest::addRow("written whole") << QByteArray() << 0;
-        QTest::addRow("a root refused on the last line, nothing kept") << "[-HKEY_USERS]"_ba << 8;
-    }
-
-    // Software\Keep holds "old" and "other" and a subkey Sub\Deep; HKEY_USERS a key.
+    // A script refused on its last line keeps nothing of what the lines before
+    // deleted and wrote; written whole, it does all of it.
     void deletes_allOrNothing()
     {
-        QFETCH(QByteArray, lastLine);
-        QFETCH(int, refusedLine);
-
         ScratchStore store;
         store.put(CurrentUser, "Software\\Keep", "old", RegSz, "1\0"_ba);
         store.put(CurrentUser, "Software\\Keep", "other", RegSz, "2\0"_ba);
-        store.put(CurrentUser, "Software\\Keep\\Sub\\Deep", "v", RegDword, hex("01000000"));
-        store.put(Users, ".Default", "v", RegDword, hex("01000000"));
+        store.put(CurrentUser, "Software\\Keep\\Sub\\Deep", "v", RegSz, "3\0"_ba);
+        store.put(Users, ".Default", "v", RegSz, "4\0"_ba);
+        const auto everything = [&] { return tree(store.api, CurrentUser, "") + tree(store.api, Users, ""); };
+        const QByteArrayList before = everything();
         const QByteArray script = kVersion5 + "[-HKEY_CURRENT_USER\\Software\\Keep\\Sub]\r\n"
                                               "[-HKEY_CURRENT_USER\\Software\\Absent]\r\n"
                                               "[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"old\"=-\r\n\"absent\"=-\r\n"
-                                              "\"new\"=\"3\"\r\n"
-            + lastLine;
-        const ImportResult result = importRegScript(store.api, stdString(script));
-        QCOMPARE(result.ok, refusedLine == 0);
-        QCOMPARE(result.line, refusedLine);
-        if (refusedLine > 0)
-            QCOMPARE(result.message, std::string("cannot delete the key: access refused"));
-        const bool written = refusedLine == 0;
-        QCOMPARE(store.keyExists(CurrentUser, "Software\\Keep\\Sub\\Deep"), !written);
-        QCOMPARE(store.raw(CurrentUser, "Software\\Keep", "old").first, written ? -1 : qint64(RegSz));
-        QCOMPARE(store.raw(CurrentUser, "Software\\Keep", "new").first, written ? qint64(RegSz) : -1);
-        QCOMPARE(store.raw(CurrentUser, "Software\\Keep", "other").second, "2\0"_ba);
-        QVERIFY(store.keyExists(Users, ".Default"));
+                                              "\"new\"=\"5\"\r\n";
+        const ImportResult refused = importRegScript(store.api, stdString(script + "[-HKEY_USERS]"));
+        QCOMPARE(std::make_tuple(refused.ok, refused.line, refused.message),
+                 std::make_tuple(false, 8, std::string("cannot delete the key: access refused")));
+        QCOMPARE(everything(), before);
+        QVERIFY(importRegScript(store.api, stdString(script)).ok);
+        QCOMPARE(everything(), (QByteArrayList{R"(Software\Keep "other" = 2)", R"(Software\Keep "new" = 5)", R"(.Default "v" = 4)"}));
     }
 };
 
