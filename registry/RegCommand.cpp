@@ -640,7 +640,10 @@ void printHelp(std::ostream &out)
     text << "usage: renvolia-reg COMMAND ARGUMENTS\n";
     for (const Command &command : commands) {
         const std::string usage = std::string(command.name) + ' ' + std::string(command.arguments);
-        text << "  " << std::left << std::setw(34) << usage << command.description << '\n';
+        text << "  " << std::left << std::setw(34) << usage;
+        if (usage.size() > 32) // no two blanks before the description: it goes below
+            text << '\n' << std::string(36, ' ');
+        text << command.description << '\n';
     }
     text << "  " << std::setw(34) << "--help" << "this text\n" << helpNotes;
     out << text.str();

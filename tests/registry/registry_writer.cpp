@@ -1,23 +1,21 @@
 // Writes values into a registry store, one call sequence per value as the
 // registry class does it, and prints each value's index once its write has
-// returned. The value's data is its name. With --on-go, it waits for a line
-// on its input before it opens the store, so that several writers start together.
+// returned. The value's data is its name. It waits for a line on its input
+// before it opens the store, so that several writers start together.
 //
-// registry_writer <store file> <key below HKEY_CURRENT_USER> <name prefix> <count> [--on-go]
+// registry_writer <store file> <key below HKEY_CURRENT_USER> <name prefix> <count>
 
 #include "SqliteRegistry.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 int main(int argc, char *argv[])
 {
-    const bool onGo = argc == 6 && std::strcmp(argv[5], "--on-go") == 0;
     char line[16];
-    if ((argc != 5 && !onGo) || (onGo && !std::fgets(line, sizeof line, stdin))) {
-        std::fprintf(stderr, "usage: registry_writer <store file> <key> <name prefix> <count> [--on-go]\n");
+    if (argc != 5 || !std::fgets(line, sizeof line, stdin)) {
+        std::fprintf(stderr, "usage: registry_writer <store file> <key> <name prefix> <count>, then a line\n");
         return 2;
     }
     registry::SqliteRegistry api(argv[1]);

@@ -1,0 +1,401 @@
+#include "RegScriptImport.h"
+#include "ScratchStore.h"
+
+#include <QDateTime>
+
+using namespace registry;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const std::string kTree = "Software\\Renvolia";
+const QByteArray kVersion5 = "Windows Registry Editor Version 5.00\r\n";
+// The start of the scripts refused: a key that is fine, and must not be kept.
+const QByteArray kGood = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Good]\r\n";
+
+QByteArray textBytes(const QByteArray &text) { return text + '\0'; }
+
+QByteArray byteRun(int first, int last)
+{
+    QByteArray bytes;
+    for (int byte = first; byte <= last; ++byte)
+        bytes += char(byte);
+    return bytes;
+}
+
+// Those bytes as a hex list's two-digit numbers.
+QByteArray hexRun(int first, int last) { return byteRun(first, last).toHex(','); }
+
+// The whole file the export writes for `body`, stamped with `at`.
+QByteArray fileAt(const QDateTime &at, const QByteArray &body)
+{
+    return "REGEDIT4\r\n\r\n;fichier g\xE9n\xE9r\xE9 par tst_regscript le "
+        + at.toString(u"yyyy-MM-dd hh:mm:ss"_s).toUtf8() + "\r\n\r\n" + body;
+}
+
+// What follows the comment line and the empty line after it.
+QByteArray bodyOf(const QByteArray &file)
+{
+    qsizetype at = 0;
+    for (int line = 0; line < 4 && at >= 0; ++line)
+        at = file.indexOf("\r\n", at) + 2;
+    return file.mid(at);
+}
+
+// The export of the key at the cursor into `file` in the store's folder: what
+// it answered and what it wrote.
+std::pair<bool, QByteArray> exportTo(ScratchRegistry &store, const QString &file = u"export.reg"_s)
+{
+    const bool ok = store.reg.ExportToRegFile(store.filePath(file).toStdString());
+    return {ok, fileContents(store.filePath(file))};
+}
+
+// A script whose key is HKEY_CURRENT_USER\Software\Renvolia, holding `entry`.
+QByteArray script(const QByteArray &entry)
+{
+    return "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n" + entry + "\r\n";
+}
+
+// A version 5.00 script as today's registry editors write it.
+QByteArray utf16Script(const QString &text) { return "\xFF\xFE"_ba + utf16(text); }
+
+} // namespace
+
+// Scripts as the registry class writes them and as the import reads them.
+class TestRegScript : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesKeysBreadthFirst_data()
+    {
+        QTest::addColumn<int>("root");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QByteArray>("body");
+
+        QTest::addRow("small tree") << int(CurrentUser) << uR"(Software\Renvolia\A)"_s
+                                    << QByteArray("[HKEY_CURRENT_USER\\Software\\Renvolia\\A]\r\n"
+                                                  "@=\"racine\"\r\n"
+                                                  "\"Compte\"=dword:000000FF\r\n"
+                                                  "\r\n"
+                                                  "[HKEY_CURRENT_USER\\Software\\Renvolia\\A\\B]\r\n"
+                                                  "\"Chemin\"=\"C:\\\\x \\\"y\\\"\"\r\n"
+                                                  "\r\n"
+                                                  "[HKEY_CURRENT_USER\\Software\\Renvolia\\A\\C]\r\n"
+                                                  "\r\n"
+                                                  "[HKEY_CURRENT_USER\\Software\\Renvolia\\A\\B\\D]\r\n"
+                                                  "\"Octets\"=hex:01,ff\r\n"
+                                                  "\r\n");
+        QTest::addRow("missing key") << int(LocalMachine) << uR"(Software\Absent)"_s
+                                     << QByteArray("[HKEY_LOCAL_MACHINE\\Software\\Absent]\r\n\r\n");
+        QTest::addRow("whole root") << int(Users) << QString()
+                                    << QByteArray("[HKEY_USERS]\r\n\r\n[HKEY_USERS\\.Default]\r\n\"Nom\"=\"x\"\r\n\r\n");
+    }
+
+    void writesKeysBreadthFirst()
+    {
+        QFETCH(int, root);
+        QFETCH(QString, section);
+        QFETCH(QByteArray, body);
+
+        ScratchRegistry store(root, section.toStdString());
+        store.put(CurrentUser, kTree + "\\A", "", RegSz, textBytes("racine"));
+        store.put(CurrentUser, kTree + "\\A", "Compte", RegDword, hex("ff000000"));
+        store.createKey(CurrentUser, kTree + "\\A\\C");
+        store.put(CurrentUser, kTree + "\\A\\B\\D", "Octets", RegBinary, hex("01ff"));
+        store.put(CurrentUser, kTree + "\\A\\B", "Chemin", RegSz, textBytes("C:\\x \"y\""));
+        store.put(Users, ".Default", "Nom", RegSz, textBytes("x"));
+        store.reg.setValueKey("Port");
+
+        const QDateTime before = QDateTime::currentDateTime();
+        const auto [ok, file] = exportTo(store);
+        const QDateTime after = QDateTime::currentDateTime();
+        QVERIFY(ok);
+        QCOMPARE(file, file == fileAt(before, body) ? fileAt(before, body) : fileAt(after, body));
+        QCOMPARE(store.reg.SectionKey(), section.toStdString());
+        QCOMPARE(store.reg.ValueKey(), std::string("Port"));
+    }
+
+    void writesEachValue_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<uint>("type");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<bool>("alike"); // imported again, the entry gives the value back
+
+        const auto row = [](const char *name, const QByteArray &value, uint type, const QByteArray &stored,
+                            const QByteArray &entry, bool alike = true) {
+            QTest::addRow("%s", name) << value << type << stored << entry << alike;
+        };
+        qputenv("RENVOLIA_EXPORT_DIR", "/srv/renvolia");
+        row("unnamed text", {}, RegSz, textBytes("abc"), "@=\"abc\"");
+        row("backslash and quotation mark escaped in name and text", "a\"b\\c", RegSz, textBytes("C:\\a\"b\\"),
+            "\"a\\\"b\\\\c\"=\"C:\\\\a\\\"b\\\\\"");
+        row("expandable text expanded, quoted", "E", RegExpandSz, textBytes("%RENVOLIA_EXPORT_DIR%\\x"),
+            "\"E\"=\"/srv/renvolia\\\\x\"", false);
+        row("dword -1", "N", RegDword, hex("ffffffff"), "\"N\"=dword:FFFFFFFF");
+        row("big-endian dword as the number it holds", "N", RegDwordBigEndian, hex("00000102"), "\"N\"=dword:00000102", false);
+        row("empty binary as one zero byte", "B", RegBinary, {}, "\"B\"=hex:00", false);
+        row("a first line of 76 characters is continued", "Blob12", RegBinary, byteRun(0, 59),
+            "\"Blob12\"=hex:" + hexRun(0, 20) + ",\\\r\n  " + hexRun(21, 45) + ",\\\r\n  " + hexRun(46, 59));
+        row("a first line of 75 characters takes one byte more", "Blob1", RegBinary, byteRun(0, 59),
+            "\"Blob1\"=hex:" + hexRun(0, 21) + ",\\\r\n  " + hexRun(22, 46) + ",\\\r\n  " + hexRun(47, 59));
+        row("a long name puts every byte on continuation lines", QByteArray(80, 'n'), RegBinary, byteRun(1, 26),
+            "\"" + QByteArray(80, 'n') + "\"=hex:\\\r\n  " + hexRun(1, 25) + ",\\\r\n  1a");
+        row("list of texts as hex(7)", "L", RegMultiSz, QByteArrayLiteral("a\0b\0\0"), "\"L\"=hex(7):61,00,62,00,00");
+        row("text holding a zero as hex(1)", "Z", RegSz, QByteArrayLiteral("a\0b\0"), "\"Z\"=hex(1):61,00,62,00");
+        row("text with line breaks as hex(1)", "R", RegSz, textBytes("a\r\nb"), "\"R\"=hex(1):61,0d,0a,62,00");
+    }
+
+    void writesEachValue()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(uint, type);
+        QFETCH(QByteArray, stored);
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, alike);
+
+        ScratchRegistry store(CurrentUser, kTree);
+        store.put(CurrentUser, kTree, stdString(name), type, stored);
+        const auto [ok, file] = exportTo(store);
+        QVERIFY(ok);
+        QCOMPARE(bodyOf(file), "[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n" + entry + "\r\n\r\n");
+        ScratchStore copy;
+        const ImportResult imported = importRegScript(copy.api, stdString(file));
+        QVERIFY2(imported.ok, imported.message.c_str());
+        if (alike)
+            QCOMPARE(copy.raw(CurrentUser, kTree, stdString(name)), std::make_pair(qint64(type), stored));
+    }
+
+    void failure_givesFalseAndRestoresTheCursor_data()
+    {
+        QTest::addColumn<int>("root");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("keyName");
+        QTest::addColumn<QByteArray>("valueName");
+
+        QTest::addRow("folder missing") << int(CurrentUser) << u"missing/export.reg"_s << "k"_ba << "v"_ba;
+        QTest::addRow("root without a name") << 0 << u"export.reg"_s << "k"_ba << "v"_ba;
+        QTest::addRow("value name with a line break") << int(CurrentUser) << u"export.reg"_s << "k"_ba << "two\nlines"_ba;
+        QTest::addRow("key name with a line break") << int(CurrentUser) << u"export.reg"_s << "two\r\nlines"_ba << "v"_ba;
+        QTest::addRow("key name with a ]") << int(CurrentUser) << u"export.reg"_s << "a]b"_ba << "v"_ba;
+        QTest::addRow("a character Windows-1252 has not") << int(CurrentUser) << u"export.reg"_s << "k"_ba
+                                                           << "\xE2\x98\x8E"_ba;
+        QTest::addRow("the store itself") << int(CurrentUser) << u"registry.sqlite"_s << "k"_ba << "v"_ba;
+        QTest::addRow("a link to the store's write-ahead log") << int(CurrentUser) << u"link.reg"_s << "k"_ba << "v"_ba;
+    }
+
+    // Neither the file there before nor the store is touched, and nothing is left beside them.
+    void failure_givesFalseAndRestoresTheCursor()
+    {
+        QFETCH(int, root);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, keyName);
+        QFETCH(QByteArray, valueName);
+
+        ScratchRegistry store(root, kTree);
+        const std::string key = kTree + "\\" + stdString(keyName);
+        store.put(CurrentUser, key, stdString(valueName), RegSz, textBytes("x"));
+        QVERIFY(writeFile(store.filePath(u"export.reg"_s), "old"));
+        QVERIFY(QFile::link(store.filePath(u"registry.sqlite-wal"_s), store.filePath(u"link.reg"_s)));
+        const QStringList files = QDir(store.folder.path()).entryList(QDir::Files | QDir::System);
+        const QByteArray before = fileContents(store.filePath(file));
+        store.reg.setValueKey("Port");
+        const VariantValue byDefault = std::int32_t(2);
+        store.reg.setDefault(byDefault);
+        QVERIFY(!exportTo(store, file).first);
+        QCOMPARE(store.reg.SectionKey(), kTree);
+        QCOMPARE(store.reg.ValueKey(), std::string("Port"));
+        QCOMPARE(store.reg.Default(), byDefault);
+        QCOMPARE(fileContents(store.filePath(file)), before);
+        QCOMPARE(QDir(store.folder.path()).entryList(QDir::Files | QDir::System), files);
+        QCOMPARE(store.raw(CurrentUser, key, stdString(valueName)).second, textBytes("x"));
+    }
+
+    // Imported into another store, the script gives every key and value back
+    // byte for byte, and exported again, it comes out the same.
+    void roundTrip_keepsKeysAndValues()
+    {
+        const std::string trip = "Software\\Trip";
+        QByteArray longText(40000, 'l');
+        longText.replace(100, 4, "\\\"\\\"");
+        ScratchRegistry original(CurrentUser, trip);
+        original.put(CurrentUser, trip, "", RegSz, textBytes("d\xC3\xA9" "faut"));
+        original.put(CurrentUser, trip, "@", RegSz, textBytes("at"));
+        original.put(CurrentUser, trip, "=", RegDword, hex("78563412"));
+        original.put(CurrentUser, trip, "semi;colon", RegBinary, byteRun(246, 255));
+        original.put(CurrentUser, trip, "tab\tname", RegSz, textBytes("tab\tinside"));
+        original.put(CurrentUser, trip, "empty list", RegMultiSz, QByteArrayLiteral("\0"));
+        original.put(CurrentUser, trip, "line breaks", RegSz, textBytes("one\r\ntwo\nthree"));
+        original.put(CurrentUser, trip, "long", RegSz, longText + '\0');
+        original.put(CurrentUser, trip + "\\Cl\xC3\xA9 accentu\xC3\xA9" "e", "cr\xC3\xA8me", RegSz, textBytes("br\xC3\xBBl\xC3\xA9" "e"));
+        original.put(CurrentUser, trip + "\\with [ bracket\\-dash", "", RegSz, textBytes("deep"));
+        original.put(CurrentUser, trip + "\\semi;colon=equals \"quoted\"", "v", RegDword, hex("ffffffff"));
+        original.put(CurrentUser, trip + "\\ spaced ", "v", RegSz, textBytes(" spaced "));
+        const auto [ok, script] = exportTo(original);
+        QVERIFY(ok);
+
+        ScratchRegistry copy(CurrentUser, trip);
+        const ImportResult imported = importRegFile(copy.api, original.filePath(u"export.reg"_s).toStdString());
+        QVERIFY2(imported.ok, imported.message.c_str());
+        QCOMPARE(tree(copy.api, CurrentUser, ""), tree(original.api, CurrentUser, ""));
+        QCOMPARE(bodyOf(exportTo(copy).second), bodyOf(script));
+    }
+
+    void storesEachForm_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("root");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<qint64>("type"); // -1: the key and no value
+        QTest::addColumn<QByteArray>("data");
+
+        const auto row = [](const char *rowName, const QByteArray &script, int root, const QByteArray &path,
+                            const QByteArray &name, qint64 type, const QByteArray &data) {
+            QTest::addRow("%s", rowName) << script << root << path << name << type << data;
+        };
+        row("short dword in small letters", script(R"("N"=DWORD:a1b2)"), CurrentUser, "Software\\Renvolia", "N", RegDword,
+            hex("b2a10000"));
+        row("no bytes", script(R"("B"=hex:)"), CurrentUser, "Software\\Renvolia", "B", RegBinary, QByteArray());
+        row("LF line ends, comments and blanks",
+            "REGEDIT4\n; made by hand\n\n  [HKEY_CURRENT_USER\\Software\\Renvolia]  \n\t\"N\"=\"x\"  \n", CurrentUser,
+            "Software\\Renvolia", "N", RegSz, "x\0"_ba);
+        row("a root itself", "REGEDIT4\r\n[HKEY_USERS]\r\n\"N\"=\"x\"\r\n", Users, "", "N", RegSz, "x\0"_ba);
+        row("root in small letters, trailing backslash", "REGEDIT4\r\n[hkey_local_machine\\Software\\Renvolia\\]\r\n@=\"x\"\r\n",
+            LocalMachine, "Software\\Renvolia", "", RegSz, "x\0"_ba);
+        row("key without values", "REGEDIT4\r\n[HKEY_CLASSES_ROOT\\.rnv\\Empty]\r\n", ClassesRoot, ".rnv\\Empty", "", -1, {});
+        // The key's and the value's names hold "é" and "è" in the script's encoding.
+        const auto across = [&](const char *rowName, const QByteArray &script, qint64 type, const QByteArray &data) {
+            row(rowName, script, CurrentUser, "Software\\Cl\xC3\xA9", "cr\xC3\xA8me", type, data);
+        };
+        across("REGEDIT4 hex(7) texts in Windows-1252",
+               "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Cl\xE9]\r\n\"cr\xE8me\"=hex(7):e9,00,00\r\n", RegMultiSz,
+               "\xC3\xA9\0\0"_ba);
+        across("REGEDIT4 in UTF-8, as earlier Linux builds wrote it",
+               "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\r\n\"cr\xC3\xA8me\"=hex(1):c3,a9,00\r\n", RegSz,
+               "\xC3\xA9\0"_ba);
+        // U+10000, the lowest character of two UTF-16 units, ends the text.
+        across("version 5.00 in UTF-16LE, hex(2) in UTF-16LE with surrogate pairs",
+               utf16Script(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Clé]\r\n"
+                           "\"crème\"=hex(2):"_s + QString::fromLatin1(utf16(u"%A%\U0001F4DE\U00010000"_s).toHex(',')) + u"\r\n"_s),
+               RegExpandSz, "%A%\xF0\x9F\x93\x9E\xF0\x90\x80\x80"_ba);
+        across("version 5.00 in UTF-8, hex(b) a type in hexadecimal",
+               kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(b):01,00,00,00,00,00,00,80\n", 11,
+               hex("0100000000000080"));
+        across("version 5.00, hex(0) no type", kVersion5 + "[HKEY_CURRENT_USER\\Software\\Cl\xC3\xA9]\n\"cr\xC3\xA8me\"=hex(0):\n",
+               RegNone, QByteArray());
+    }
+
+    void storesEachForm()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(int, root);
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, name);
+        QFETCH(qint64, type);
+        QFETCH(QByteArray, data);
+
+        ScratchStore store;
+        const ImportResult result = importRegScript(store.api, stdString(script));
+        QVERIFY2(result.ok, result.message.c_str());
+        QVERIFY(store.keyExists(root, stdString(path)));
+        QCOMPARE(store.raw(root, stdString(path), stdString(name)), std::make_pair(type, data));
+    }
+
+    void refusesMalformed_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("message");
+
+        // Rows whose fourth line is wrong; the three before it are fine.
+        const auto fourth = [](const char *name, const QByteArray &line, const QByteArray &message) {
+            QTest::addRow("%s", name) << kGood + "\"v\"=\"x\"\r\n" + line + "\r\n\r\n" << 4 << message;
+        };
+        const QByteArray digits = "expected 1 to 8 hexadecimal digits, found ";
+        const QByteArray byte = "expected a byte in hexadecimal, found ";
+        QTest::addRow("other first line") << "REGEDIT5"_ba + kGood.mid(8) << 1
+                                          << "the first line is neither REGEDIT4 nor Windows Registry Editor Version 5.00"_ba;
+        QTest::addRow("value before any key") << "REGEDIT4\r\n\"v\"=\"x\"\r\n"_ba << 2
+                                              << "a value comes before the first [key]"_ba;
+        fourth("root not supported", "[HKEY_CURRENT_CONFIG\\x]",
+               "unknown root key \"HKEY_CURRENT_CONFIG\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, "
+               "HKEY_LOCAL_MACHINE or HKEY_USERS");
+        fourth("key without ]", "[HKEY_CURRENT_USER\\x", "a key line ends with ]");
+        fourth("empty key name", "[HKEY_CURRENT_USER\\a\\\\b]", "a key name in the path is empty");
+        fourth("a ] inside the key line", "[HKEY_CURRENT_USER\\C]x]", "a key line holds a single ], at its end");
+        fourth("a lone carriage return in the key line", "[HKEY_CURRENT_USER\\a\rb]",
+               "a carriage return stands alone inside the line");
+        QTest::addRow("a value after a key deletion") << kGood + "[-HKEY_CURRENT_USER\\x]\r\n\"v\"=\"x\"\r\n" << 4
+                                                      << "a value follows a [-key] line, which deletes the key"_ba;
+        fourth("name without quotation marks", "v=\"x\"", "expected [key], \"name\"=, @= or a ; comment");
+        fourth("no = after the name", "\"v\" \"x\"", "expected = after the value's name");
+        fourth("closing quotation mark missing", "\"v\"=\"x", "the closing quotation mark is missing");
+        fourth("single backslash", R"("v"="C:\x")",
+               R"(a backslash in quotation marks is written \\, and a quotation mark \")");
+        fourth("text after the closing quotation mark", "\"v\"=\"x\" y",
+               "nothing may follow the closing quotation mark");
+        fourth("unknown data", "\"v\"=str:x", "expected \"text\", dword:, hex:, hex(type): or - after =");
+        fourth("dword of nine digits", "\"v\"=dword:000000001", digits + "\"000000001\"");
+        fourth("dword written as 0x", "\"v\"=dword:0x10", digits + "\"0x10\"");
+        fourth("type not closed", "\"v\"=hex(7:00", "hex( is closed by ):");
+        fourth("type and bytes cut short", "\"v\"=hex(7", "hex( is closed by ):");
+        fourth("not a byte", "\"v\"=hex:01,g2", byte + "\"g2\"");
+        fourth("comma after the last byte", "\"v\"=hex:01,", byte + "\"\"");
+        QTest::addRow("not a byte on a continuation line, its own line given")
+            << kGood + "\"v\"=\"x\"\r\n\"w\"=hex:01,\\\r\n  02,zz\r\n" << 5 << byte + "\"zz\"";
+        QTest::addRow("bytes going on past the end") << kGood + "\"v\"=\"x\"\r\n\"w\"=hex:01,\\" << 4
+                                                     << "the list of bytes goes on past the end of the script"_ba;
+        fourth("a key name of 256 characters", "[HKEY_CURRENT_USER\\" + QByteArray(256, 'k') + "]",
+               "a key name in the path is longer than 255 characters");
+        fourth("a value name of 16,384 characters", "\"" + QByteArray(16384, 'v') + "\"=\"x\"",
+               "the value's name is longer than 16,383 characters");
+        fourth("a byte Windows-1252 has no character for", "\"\x81\"=\"x\"", "the line is not valid code page 1252");
+        QTest::addRow("a text of hex(1) that is no UTF-16LE in version 5.00")
+            << kVersion5 + kGood.mid(10) + "\"v\"=\"x\"\r\n\"w\"=hex(1):41,00,00\r\n" << 4
+            << "the bytes of the text are not valid UTF-16LE"_ba;
+        QTest::addRow("UTF-16LE cut in the middle of a character") << utf16Script(QString::fromLatin1(kVersion5)) + "A" << 2
+                                                                   << "the line is not valid UTF-16LE"_ba;
+    }
+
+    void refusesMalformed()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(int, line);
+        QFETCH(QByteArray, message);
+
+        ScratchStore store;
+        const ImportResult result = importRegScript(store.api, stdString(script));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.line, line);
+        QCOMPARE(QByteArray::fromStdString(result.message), message);
+        QVERIFY(!store.keyExists(CurrentUser, "Software\\Good"));
+    }
+
+    // A script refused on its last line keeps nothing of what the lines before
+    // deleted and wrote; written whole, it does all of it.
+    void deletes_allOrNothing()
+    {
+        ScratchStore store;
+        store.put(CurrentUser, "Software\\Keep", "old", RegSz, "1\0"_ba);
+        store.put(CurrentUser, "Software\\Keep", "other", RegSz, "2\0"_ba);
+        store.put(CurrentUser, "Software\\Keep\\Sub\\Deep", "v", RegSz, "3\0"_ba);
+        store.put(Users, ".Default", "v", RegSz, "4\0"_ba);
+        const auto everything = [&] { return tree(store.api, CurrentUser, "") + tree(store.api, Users, ""); };
+        const QByteArrayList before = everything();
+        const QByteArray script = kVersion5 + "[-HKEY_CURRENT_USER\\Software\\Keep\\Sub]\r\n"
+                                              "[-HKEY_CURRENT_USER\\Software\\Absent]\r\n"
+                                              "[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"old\"=-\r\n\"absent\"=-\r\n"
+                                              "\"new\"=\"5\"\r\n";
+        const ImportResult refused = importRegScript(store.api, stdString(script + "[-HKEY_USERS]"));
+        QCOMPARE(std::make_tuple(refused.ok, refused.line, refused.message),
+                 std::make_tuple(false, 8, std::string("cannot delete the key: access refused")));
+        QCOMPARE(everything(), before);
+        QVERIFY(importRegScript(store.api, stdString(script)).ok);
+        QCOMPARE(everything(), (QByteArrayList{R"(Software\Keep "other" = 2)", R"(Software\Keep "new" = 5)", R"(.Default "v" = 4)"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRegScript)
+#include "tst_regscript.moc"
