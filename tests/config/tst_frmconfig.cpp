@@ -139,8 +139,6 @@ class TestFrmConfig : public QObject
 private slots:
     void firstTab_textsOrderPlace_cancellationOrNumber();
     void secondTab_withoutModems_portByHand_lineKindSaved();
-    void arming_refused_data();
-    void arming_refused();
     void launch_handsTheRequestOver_data();
     void launch_handsTheRequestOver();
     void startTimeRecognition_data();
@@ -200,6 +198,24 @@ void TestFrmConfig::firstTab_textsOrderPlace_cancellationOrNumber()
     rig.chkAnnul()->setChecked(true);
     rig.txtNum()->clear();
     QVERIFY(rig.chkAnnul()->isChecked());
+
+    // Arming refused: a start time that is no time of day (a date alone) is
+    // told before there being nothing to do.
+    const QString badTime = u"Entrez une heure de déclenchement valide."_s;
+    MessageBoxAnswerer answerer;
+    for (const auto &[startTime, cancellation, message] :
+         {std::tuple{u"06/12/2026"_s, true, badTime}, {u"abc"_s, false, badTime},
+          {u"15:00"_s, false, u"Ni annulation, ni renvoi à effectuer."_s}}) {
+        rig.txtTps()->setText(startTime);
+        rig.chkAnnul()->setChecked(cancellation);
+        answerer.seen.reset();
+        rig.click(u"cmdGO"_s);
+        QTRY_VERIFY(answerer.seen);
+        QCOMPARE(answerer.seen->text, message);
+        QCOMPARE(answerer.seen->title, u"Renvolia"_s);
+        QCOMPARE(answerer.seen->icon, QMessageBox::NoIcon);
+        QVERIFY(!rig.isArmed());
+    }
 }
 
 // An empty registry and no serial device: the port is typed by hand.
@@ -229,34 +245,6 @@ void TestFrmConfig::secondTab_withoutModems_portByHand_lineKindSaved()
     QCOMPARE(PortSetting::current(), u"0"_s);
     FrmConfig next(rig.clock, rig.store);
     QVERIFY(next.findChild<QRadioButton *>(u"optMobile"_s)->isChecked());
-}
-
-void TestFrmConfig::arming_refused_data()
-{
-    QTest::addColumn<QString>("startTime");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("message");
-    const QString badTime = u"Entrez une heure de déclenchement valide."_s;
-    QTest::addRow("date alone has no time of day") << u"06/12/2026"_s << u"06"_s << badTime;
-    QTest::addRow("nothing to do") << u"15:00"_s << QString() << u"Ni annulation, ni renvoi à effectuer."_s;
-    QTest::addRow("bad time told before nothing to do") << u"abc"_s << QString() << badTime;
-}
-
-void TestFrmConfig::arming_refused()
-{
-    QFETCH(QString, startTime);
-    QFETCH(QString, number);
-    QFETCH(QString, message);
-    ConfigRig rig;
-    rig.txtTps()->setText(startTime);
-    rig.txtNum()->setText(number);
-    MessageBoxAnswerer answerer;
-    rig.click(u"cmdGO"_s);
-    QTRY_VERIFY(answerer.seen);
-    QCOMPARE(answerer.seen->text, message);
-    QCOMPARE(answerer.seen->title, u"Renvolia"_s);
-    QCOMPARE(answerer.seen->icon, QMessageBox::NoIcon);
-    QVERIFY(!rig.isArmed());
 }
 
 void TestFrmConfig::launch_handsTheRequestOver_data()

@@ -58,7 +58,6 @@ void TestKvoCheck::settings_data()
     QTest::addColumn<int>("refusal");  // the error number; 0: accepted
     QTest::addColumn<QColor>("colour"); // the colour an accepted plain colour code gives
     QTest::addColumn<int>("role");      // the palette role an accepted system colour code takes its colour from
-    QTest::addRow("plain red back") << "BackColor"_ba << qint64(0x0000FF) << 0 << QColor(255, 0, 0) << -1;
     QTest::addRow("plain BGR order fore") << "ForeColor"_ba << qint64(0x336699) << 0 << QColor(0x99, 0x66, 0x33) << -1;
     QTest::addRow("button face back") << "BackColor"_ba << qint64(0x8000000F) << 0 << QColor() << int(QPalette::Button);
     QTest::addRow("window text fore") << "ForeColor"_ba << qint64(0x80000008) << 0 << QColor() << int(QPalette::Text);
