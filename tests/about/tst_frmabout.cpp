@@ -108,11 +108,13 @@ private slots:
     }
 
     // Element 1 of a link is its address, in blue and underlined; element 0, its
-    // caption, opens nothing.
-    void links_openTheirAddressOnly_enterCloses()
+    // caption, opens nothing. ShellOpen hands the opener's code back and
+    // explains a failure in a box only when asked, an accepted request never.
+    void links_openTheirAddressOnly_shellOpenExplainsOnRequest_enterCloses()
     {
-        RecordingXdgOpen opener;
-        QVERIFY(opener.isReady());
+        const QTemporaryDir folder;
+        const RecordingXdgOpen opener;
+        QVERIFY(folder.isValid() && opener.isReady());
         ScratchStore store;
         FrmAbout about(store.api);
         about.show();
@@ -130,11 +132,24 @@ private slots:
         }
         QCOMPARE(clicked, 4);
 
-        // A call that nothing in the form makes, started last: once it and the
-        // addresses have been recorded, a call from a caption would be there too.
-        const QString sentinel = u"fin du test"_s;
-        ShellOpen(sentinel, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, false);
-        const QStringList expected{u"www.kelvo.example"_s, u"mailto: support@kelvo.example"_s, sentinel};
+        const auto open = [](const QString &target, bool showErrors) {
+            return ShellOpen(target, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, showErrors);
+        };
+        const QString missing = folder.path() + u"\\Renvolia d'appel.hlp"_s;
+        MessageBoxAnswerer answerer;
+        QCOMPARE(open(missing, false), 2);
+        QCOMPARE(open(u"fin du test"_s, true), 42);
+        QVERIFY(!answerer.seen);
+        QCOMPARE(open(missing, true), 2);
+        QVERIFY(answerer.seen);
+        QCOMPARE(answerer.seen->text, u"Fichier non trouvé."_s);
+        QCOMPARE(answerer.seen->title, u"Renvolia"_s);
+        QCOMPARE(answerer.seen->icon, QMessageBox::Critical);
+        QCOMPARE(answerer.seen->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        // "fin du test", started last: once it and the addresses have been
+        // recorded, a call from a caption would be there too.
+        const QStringList expected{u"www.kelvo.example"_s, u"mailto: support@kelvo.example"_s, u"fin du test"_s};
         QTRY_VERIFY(std::all_of(expected.cbegin(), expected.cend(), [&](const QString &call) { return opener.calls().contains(call); }));
         QCOMPARE(opener.calls().size(), 3);
         QVERIFY(about.isVisible());
@@ -231,30 +246,6 @@ private slots:
         }
         if (!received.isEmpty())
             QTRY_COMPARE(xdgOpen.calls(), QStringList{inFolder(received, folder)});
-    }
-
-    // The opener's code comes back unchanged; a failure is explained in a box
-    // only when asked, an accepted request never.
-    void shellOpen_returnsOpenerCodeExplainedOnRequest()
-    {
-        const QTemporaryDir folder;
-        const RecordingXdgOpen xdgOpen;
-        QVERIFY(folder.isValid() && xdgOpen.isReady());
-        const auto open = [](const QString &target, bool showErrors) {
-            return ShellOpen(target, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, showErrors);
-        };
-        const QString missing = folder.path() + u"\\Renvolia d'appel.hlp"_s;
-        MessageBoxAnswerer answerer;
-        QCOMPARE(open(missing, false), 2);
-        QCOMPARE(open(u"www.kelvo.example"_s, true), 42);
-        QVERIFY(!answerer.seen);
-        QCOMPARE(open(missing, true), 2);
-        QVERIFY(answerer.seen);
-        QCOMPARE(answerer.seen->text, u"Fichier non trouvé."_s);
-        QCOMPARE(answerer.seen->title, u"Renvolia"_s);
-        QCOMPARE(answerer.seen->icon, QMessageBox::Critical);
-        QCOMPARE(answerer.seen->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QTRY_COMPARE(xdgOpen.calls(), QStringList{u"www.kelvo.example"_s});
     }
 };
 

@@ -54,7 +54,6 @@ private slots:
         QTest::addColumn<int>("role");      // the palette role an accepted system colour code takes its colour from
         QTest::addRow("plain BGR order fore") << "ForeColor"_ba << qint64(0x336699) << 0 << QColor(0x99, 0x66, 0x33) << -1;
         QTest::addRow("button face back") << "BackColor"_ba << qint64(0x8000000F) << 0 << QColor() << int(QPalette::Button);
-        QTest::addRow("window text fore") << "ForeColor"_ba << qint64(0x80000008) << 0 << QColor() << int(QPalette::Text);
         QTest::addRow("last system colour, tooltip back") << "BackColor"_ba << qint64(0x80000018) << 0 << QColor() << int(QPalette::ToolTipBase);
         QTest::addRow("plain colour with bit 24 refused") << "BackColor"_ba << qint64(0x010000FF) << 380 << QColor() << -1;
         QTest::addRow("system colour 0x19 unknown") << "BackColor"_ba << qint64(0x80000019) << 380 << QColor() << -1;
