@@ -130,7 +130,7 @@ class TestFrmConfig : public QObject
 {
     Q_OBJECT
 private slots:
-    void firstTab_textsOrderPlace_cancellationOrNumber()
+    void tabs_textsOrderPlace_cancellationOrNumber_noModemsListed_lineKindSaved()
     {
         ConfigRig rig;
         QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel - Configuration"_s);
@@ -190,12 +190,8 @@ private slots:
             QCOMPARE(answerer.seen->icon, QMessageBox::NoIcon);
             QVERIFY(!rig.isArmed());
         }
-    }
 
-    // An empty registry and no serial device: the port is typed by hand.
-    void secondTab_withoutModems_portByHand_lineKindSaved()
-    {
-        ConfigRig rig;
+        // An empty registry and no serial device: the port is typed by hand.
         rig.tabs()->setCurrentIndex(1);
         QCOMPARE(rig.control<QPushButton>(u"cmdChoix"_s)->text(), u"Je choisis ce modem"_s);
         QCOMPARE(rig.control<QPushButton>(u"cmdPort"_s)->text(), u"Je préfère désigner le port moi-même"_s);
