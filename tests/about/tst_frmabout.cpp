@@ -224,12 +224,10 @@ private slots:
         QFETCH(qint32, code);
         QFETCH(QString, received);
         QTemporaryDir folder;
-        QVERIFY(folder.isValid());
         QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                          | QFile::ReadOther | QFile::ExeOther));
-        QVERIFY(QDir(folder.path()).mkdir(u"verrou"_s));
-        QVERIFY(QFile(folder.filePath(kHelpFile)).open(QIODevice::WriteOnly));
-        QVERIFY(QFile(folder.filePath(u"verrou/"_s + kHelpFile)).open(QIODevice::WriteOnly));
+        QVERIFY(QDir(folder.path()).mkdir(u"verrou"_s) && QFile(folder.filePath(kHelpFile)).open(QIODevice::WriteOnly)
+                && QFile(folder.filePath(u"verrou/"_s + kHelpFile)).open(QIODevice::WriteOnly));
         RecordingXdgOpen xdgOpen(opener);
         QVERIFY(xdgOpen.isReady());
 

@@ -102,8 +102,7 @@ private slots:
         PortSetting::setCurrent(u"5"_s);
         const QString port = savedPort.isNull() ? u"2"_s : savedPort;
         ModemSimulator modem;
-        QVERIFY(modem.open());
-        QVERIFY(modem.linkAsPort(port.toInt(), folder.renvoliaFolder()));
+        QVERIFY(modem.open() && modem.linkAsPort(port.toInt(), folder.renvoliaFolder()));
 
         QWidget *window = Demarr::Main({argument});
         QVERIFY(qobject_cast<FrmGenerique *>(window));
@@ -215,8 +214,7 @@ private slots:
         QFETCH(int, signalNumber);
         TemporaryConfigFolder folder;
         ModemSimulator modem;
-        QVERIFY(modem.open());
-        QVERIFY(modem.linkAsPort(2, folder.renvoliaFolder()));
+        QVERIFY(modem.open() && modem.linkAsPort(2, folder.renvoliaFolder()));
         modem.setDialReplies({ModemSimulator::Reply::Silent});
         ChildProgram program({u"0612345678"_s});
         QTRY_COMPARE_WITH_TIMEOUT(modem.commands().size(), 1, 10000);

@@ -29,15 +29,6 @@ QDateTime at(int hour, int minute, int second)
     return QDateTime(QDate(2026, 12, 6), QTime(hour, minute, second));
 }
 
-FrmGenerique *reportWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *report = qobject_cast<FrmGenerique *>(widget); report && report->isVisible())
-            return report;
-    }
-    return nullptr;
-}
-
 // A control dropped from its layout lands in the form's corner, over another
 // or outside: the first such control, empty when every one is in place.
 QString misplacedControl(const QWidget &form)
@@ -252,18 +243,18 @@ private slots:
         QVERIFY(dialog && dialog->isVisible());
         dialog->findChild<QLineEdit *>(u"txtPort"_s)->setText(u"5"_s);
         QTest::qWait(1200);
-        QVERIFY(rig.window);
-        QCOMPARE(reportWindow(), nullptr);
+        QVERIFY(rig.window); // not launched yet
 
         rig.clock.set(launchAt);
         QTRY_VERIFY_WITH_TIMEOUT(rig.window.isNull(), 3000);
         QVERIFY(dialog.isNull());
         QCOMPARE(PortSetting::current(), u"0"_s);
-        FrmGenerique *report = reportWindow();
-        QVERIFY(report);
-        QCOMPARE(report->findChild<QLabel *>(u"lblNuméro"_s)->text(), number);
-        QCOMPARE(int(*report->findChild<kvoCheck *>(u"chkTerminé"_s)), number.isEmpty() ? 2 : 0);
-        QTRY_VERIFY(report->findChild<QLabel *>(u"lblRapport"_s)->text().contains(u"COM0 n'est pas"_s));
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto report = std::find_if(windows.cbegin(), windows.cend(), [](QWidget *window) { return qobject_cast<FrmGenerique *>(window); });
+        QVERIFY(report != windows.cend());
+        QCOMPARE((*report)->findChild<QLabel *>(u"lblNuméro"_s)->text(), number);
+        QCOMPARE(int(*(*report)->findChild<kvoCheck *>(u"chkTerminé"_s)), number.isEmpty() ? 2 : 0);
+        QTRY_VERIFY((*report)->findChild<QLabel *>(u"lblRapport"_s)->text().contains(u"COM0 n'est pas"_s));
     }
 
     void startTimeRecognition_data()
@@ -421,10 +412,9 @@ private slots:
     void modemTab_listsOnce_choiceStoresThePort()
     {
         ModemSimulator modem;
-        QVERIFY(modem.open());
         const QTemporaryDir byId;
         const QString stablePath = byId.filePath(u"usb-USR5637-if00"_s);
-        QVERIFY(QFile::link(modem.devicePath(), stablePath));
+        QVERIFY(modem.open() && QFile::link(modem.devicePath(), stablePath));
         ConfigRig rig(HelpFiles::forThisProgram(), {SerialDevice{modem.devicePath(), u"ttyACM0"_s, u"USR5637 56K Faxmodem"_s,
                                                                  u"U.S.Robotics"_s, {}, {}, {}, stablePath}});
         const auto imported = registry::importRegScript(rig.store, modemsWith({u"Root\\0000|MODEM\\\\0000|COM02"_s}).toStdString());
@@ -574,10 +564,9 @@ private slots:
 
         TemporaryConfigFolder folder;
         ModemSimulator modem;
-        QVERIFY(modem.open());
         const QTemporaryDir byId;
         const QString stablePath = byId.filePath(u"usb-Modem_USB_A1-if00"_s);
-        QVERIFY(QFile::link(modem.devicePath(), stablePath));
+        QVERIFY(modem.open() && QFile::link(modem.devicePath(), stablePath));
         const QString device = characterDevice ? modem.devicePath() : stablePath + u".txt"_s;
         QVERIFY(characterDevice || QFile(device).open(QIODevice::WriteOnly));
         const QMap<QString, QString> targets{{u"device"_s, modem.devicePath()}, {u"elsewhere"_s, u"/dev/null"_s},
