@@ -205,7 +205,6 @@ private slots:
         const qint32 handedOver = DocumentOpener::kHandedOver;
         QTest::addRow("program folder then backslash") << fromWindows << recording << none << handedOver << helpFile;
         QTest::addRow("file URL") << u"file://{folder}/Renvolia%20d'appel.hlp"_s << recording << none << handedOver << helpFile;
-        QTest::addRow("folder itself") << u"{folder}"_s << recording << none << handedOver << u"{folder}"_s;
         QTest::addRow("missing file") << u"{folder}\\absent.hlp"_s << recording << none << 2 << none;
         QTest::addRow("missing folder") << u"{folder}\\absent\\Renvolia d'appel.hlp"_s << recording << none << 3 << none;
         QTest::addRow("file without read permission") << fromWindows << recording << helpFile << 5 << none;

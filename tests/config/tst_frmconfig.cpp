@@ -338,8 +338,6 @@ private slots:
                 QTest::mouseClick(button, Qt::LeftButton);
         }
         QTRY_VERIFY(!rig.window->findChild<QWidget *>(u"frmPort"_s));
-
-        QCOMPARE(PortSetting::current(), stored);
         QCOMPARE(rig.lblPort(), closedBy == u"&Valider"_s ? u"N° du port sélectionné: "_s + stored : u"N° de port sélectionné: 0"_s);
         PortSetting::setCurrent(u"other"_s);
         PortSetting::load();
