@@ -12,17 +12,13 @@ public:
     enum class Kind { Recording, CannotStart, Absent };
 
     explicit RecordingXdgOpen(Kind kind = Kind::Recording)
-        : savedPath(qgetenv("PATH"))
     {
         qputenv("PATH", QFile::encodeName(folder.path()));
-        const QByteArray log = QFile::encodeName(folder.filePath(QStringLiteral("calls")));
-        const QByteArray body = kind == Kind::Recording ? "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\n"
+        const QByteArray body = kind == Kind::Recording ? "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(log.fileName()) + "'\n"
                                                         : QByteArray("#!/nonexistent/interpreter\n");
         QFile script(folder.filePath(QStringLiteral("xdg-open")));
-        ready = folder.isValid()
-                && (kind == Kind::Absent
-                    || (script.open(QIODevice::WriteOnly) && script.write(body) == body.size()
-                        && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
+        ready = folder.isValid() && (kind == Kind::Absent || (script.open(QIODevice::WriteOnly) && script.write(body) == body.size()
+                                                              && script.setPermissions(QFile::ReadOwner | QFile::ExeOwner)));
     }
     ~RecordingXdgOpen() { qputenv("PATH", savedPath); }
     Q_DISABLE_COPY(RecordingXdgOpen)
@@ -31,13 +27,13 @@ public:
     // The targets that reached xdg-open, in the order its calls wrote them.
     QStringList calls() const
     {
-        QFile log(folder.filePath(QStringLiteral("calls")));
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                                             : QStringList();
+        QFile read(log.fileName());
+        return read.open(QIODevice::ReadOnly) ? QString::fromUtf8(read.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
     }
 
 private:
+    const QByteArray savedPath = qgetenv("PATH");
     QTemporaryDir folder;
-    QByteArray savedPath;
+    const QFile log{folder.filePath(QStringLiteral("calls"))};
     bool ready = false;
 };

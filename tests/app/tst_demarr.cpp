@@ -6,12 +6,10 @@
 #include "PortSetting.h"
 #include "QtCatalogue.h"
 #include "TemporaryConfigFolder.h"
-#include "kvoCheck.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -39,16 +37,9 @@ QList<QWidget *> visibleWindows()
 // The real program, run as a user runs it.
 struct ChildProgram
 {
-    explicit ChildProgram(const QStringList &arguments, const QList<std::pair<QString, QString>> &environment = {})
+    explicit ChildProgram(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
-        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-        for (const auto &[name, value] : environment) {
-            if (value.isNull())
-                variables.remove(name);
-            else
-                variables.insert(name, value);
-        }
-        process.setProcessEnvironment(variables);
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(RENVOLIA_PROGRAM), arguments);
     }
     ~ChildProgram()
@@ -67,229 +58,174 @@ class TestDemarr : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup();
-    void invalidCommandLine_explainsAndOpensNothing_data();
-    void invalidCommandLine_explainsAndOpensNothing();
-    void operation_opensReportWindowOnSavedPort_data();
-    void operation_opensReportWindowOnSavedPort();
-    void lastWindowClosed_endsWithStatus0_data();
-    void lastWindowClosed_endsWithStatus0();
-    void qtCatalogue_standardButtonsFollowTheLocale_data();
-    void qtCatalogue_standardButtonsFollowTheLocale();
-    void program_readsArgumentsAsTyped_data();
-    void program_readsArgumentsAsTyped();
-    void program_withoutDisplay_saysSoAndEnds1_data();
-    void program_withoutDisplay_saysSoAndEnds1();
-    void program_stopSignal_hangsUpThenEnds_data();
-    void program_stopSignal_hangsUpThenEnds();
+    void cleanup()
+    {
+        deleteAllWindows();
+    }
+
+    // Which texts are refused is the command line's own test.
+    void invalidCommandLine_explainsAndOpensNothing()
+    {
+        TemporaryConfigFolder folder;
+        MessageBoxAnswerer answerer;
+        QCOMPARE(Demarr::Main({u"06"_s, u"12"_s, u"34"_s, u"56"_s, u"78"_s}), nullptr);
+        QVERIFY(answerer.seen);
+        const SeenMessageBox &seen = *answerer.seen;
+        QCOMPARE(seen.title, u"Renvolia"_s);
+        QCOMPARE(seen.icon, QMessageBox::Critical);
+        QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(seen.text,
+                 u"Ligne de commande non valide.\r\n\r\nUne ligne de commande valide consiste en:\r\n"
+                 "soit la lettre A pour annuler un transfert d'appel en cours,\r\n"
+                 "soit un numéro de renvoi sans espace ni tiret."_s);
+        QVERIFY(visibleWindows().isEmpty());
+    }
+
+    void operation_opensReportWindowOnSavedPort_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QByteArray>("dial");
+        QTest::addColumn<QString>("savedPort"); // null: nothing saved
+        QTest::addRow("A cancels") << u"A"_s << "ATDT#21#;"_ba << u"7"_s;
+        QTest::addRow("plus sign kept, nothing saved: port 2") << u"+33612345678"_s << "ATDT*21*+33612345678#;"_ba << QString();
+    }
+
+    void operation_opensReportWindowOnSavedPort()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QByteArray, dial);
+        QFETCH(QString, savedPort);
+
+        TemporaryConfigFolder folder;
+        PortSetting::setCurrent(savedPort);
+        QVERIFY(savedPort.isNull() || PortSetting::save());
+        PortSetting::setCurrent(u"5"_s);
+        const QString port = savedPort.isNull() ? u"2"_s : savedPort;
+        ModemSimulator modem;
+        QVERIFY(modem.open() && modem.linkAsPort(port.toInt(), folder.renvoliaFolder()));
+
+        QWidget *window = Demarr::Main({argument});
+        QVERIFY(qobject_cast<FrmGenerique *>(window));
+        QVERIFY(window->isVisible());
+        QCOMPARE(visibleWindows(), QList<QWidget *>{window});
+        QCOMPARE(PortSetting::current(), port);
+        QTRY_COMPARE(modem.commands().size(), 1);
+        QCOMPARE(modem.commands().constFirst().text, dial);
+    }
+
+    void lastWindowClosed_endsWithStatus0_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("title");
+        QTest::addRow("report window, Esc after its operation") << QStringList{u"A"_s} << u"Renvolia d'appel"_s;
+        QTest::addRow("configuration window alone") << QStringList() << u"Renvolia d'appel - Configuration"_s;
+    }
+
+    void lastWindowClosed_endsWithStatus0()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, title);
+        TemporaryConfigFolder folder;
+        PortSetting::setCurrent(u"0"_s);
+        QVERIFY(PortSetting::save());
+        QPointer<QWidget> window = Demarr::Main(arguments);
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(visibleWindows(), QList<QWidget *>{window});
+
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            auto *button = window->findChild<QPushButton *>(u"cmdCancel"_s);
+            if (!button)
+                window->close();
+            else if (button->text() == u"Fermer"_s)
+                QTest::keyClick(window, Qt::Key_Escape);
+        });
+        closer.start(20);
+        QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(window.isNull());
+    }
+
+    void qtCatalogue_standardButtonsFollowTheLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("captions"); // Cancel, Yes, No, Close
+        QTest::addRow("French") << QLocale(QLocale::French, QLocale::France) << QStringList{u"Annuler"_s, u"&Oui"_s, u"&Non"_s, u"Fermer"_s};
+        QTest::addRow("English stays English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                               << QStringList{u"Cancel"_s, u"&Yes"_s, u"&No"_s, u"Close"_s};
+    }
+
+    void qtCatalogue_standardButtonsFollowTheLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QStringList, captions);
+        const QString catalogue = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_fr.qm"_s;
+        if (locale.language() == QLocale::French && !QFile::exists(catalogue))
+            QSKIP("Qt's French catalogue (qt6-translations-l10n) is not installed");
+
+        const auto translator = installQtCatalogue(locale);
+        QCOMPARE(bool(translator), locale.language() == QLocale::French);
+        QMessageBox box(QMessageBox::Question, u"Renvolia"_s, u"?"_s,
+                        QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No | QMessageBox::Close);
+        const QStringList shown{box.button(QMessageBox::Cancel)->text(), box.button(QMessageBox::Yes)->text(),
+                                box.button(QMessageBox::No)->text(), box.button(QMessageBox::Close)->text()};
+        QCOMPARE(shown, captions);
+    }
+
+    // Qt must not take its own options out: "-style 0612" is a command line not
+    // understood, not a forwarding to 0612.
+    void program_readsArgumentsAsTyped()
+    {
+        TemporaryConfigFolder folder;
+        ChildProgram program({u"-style"_s, u"0612"_s});
+        QString errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += program.errors()).contains(u"command line not understood"_s), 10000);
+    }
+
+    // Every platform that finds no display ends through the same fatal message.
+    void program_withoutDisplay_saysSoAndEnds1()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"WAYLAND_DISPLAY"_s);
+        ChildProgram program({u"A"_s}, environment);
+        QVERIFY(program.process.waitForFinished(10000));
+        QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process.exitCode(), 1);
+        const QString errors = program.errors();
+        QVERIFY2(errors.endsWith(u"renvolia : aucun affichage graphique n'est disponible (DISPLAY ou WAYLAND_DISPLAY), "
+                                 "or les fenêtres de Renvolia en ont besoin.\nSans affichage, la commande renvoliactl "
+                                 "programme le renvoi des appels (renvoliactl --help).\n"_s), qPrintable(errors));
+    }
+
+    void program_stopSignal_hangsUpThenEnds_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addRow("SIGTERM") << SIGTERM;
+        QTest::addRow("SIGINT") << SIGINT;
+        QTest::addRow("SIGHUP") << SIGHUP;
+    }
+
+    // A modem left off-hook after a dial keeps the line seized.
+    void program_stopSignal_hangsUpThenEnds()
+    {
+        QFETCH(int, signalNumber);
+        TemporaryConfigFolder folder;
+        ModemSimulator modem;
+        QVERIFY(modem.open() && modem.linkAsPort(2, folder.renvoliaFolder()));
+        modem.setDialReplies({ModemSimulator::Reply::Silent});
+        ChildProgram program({u"0612345678"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(modem.commands().size(), 1, 10000);
+
+        ::kill(static_cast<pid_t>(program.process.processId()), signalNumber);
+        QTRY_COMPARE_WITH_TIMEOUT(program.process.state(), QProcess::NotRunning, 5000);
+        QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process.exitCode(), 128 + signalNumber);
+        QTRY_COMPARE(modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
+    }
 };
-
-void TestDemarr::cleanup()
-{
-    deleteAllWindows();
-}
-
-void TestDemarr::invalidCommandLine_explainsAndOpensNothing_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addRow("lower-case a") << QStringList{u"a"_s};
-    QTest::addRow("number in groups") << QStringList{u"06"_s, u"12"_s, u"34"_s, u"56"_s, u"78"_s};
-    QTest::addRow("CR LF after a number") << QStringList{u"0612345678\r\n"_s};
-}
-
-void TestDemarr::invalidCommandLine_explainsAndOpensNothing()
-{
-    QFETCH(QStringList, arguments);
-    TemporaryConfigFolder folder;
-    MessageBoxAnswerer answerer;
-
-    QCOMPARE(Demarr::Main(arguments), nullptr);
-    QVERIFY(answerer.seen);
-    const SeenMessageBox &seen = *answerer.seen;
-    QCOMPARE(seen.title, u"Renvolia"_s);
-    QCOMPARE(seen.icon, QMessageBox::Critical);
-    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(seen.text,
-             u"Ligne de commande non valide.\r\n\r\nUne ligne de commande valide consiste en:\r\n"
-             "soit la lettre A pour annuler un transfert d'appel en cours,\r\n"
-             "soit un numéro de renvoi sans espace ni tiret."_s);
-    QVERIFY(visibleWindows().isEmpty());
-}
-
-void TestDemarr::operation_opensReportWindowOnSavedPort_data()
-{
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<int>("annulation");
-    QTest::addColumn<int>("termine");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QByteArray>("dial");
-    QTest::addColumn<QString>("savedPort"); // null: nothing saved
-
-    QTest::addRow("A cancels") << u"A"_s << 0 << 2 << QString() << "ATDT#21#;"_ba << u"7"_s;
-    QTest::addRow("digits forward") << u"0612345678"_s << 2 << 0 << u"0612345678"_s
-                                    << "ATDT*21*0612345678#;"_ba << u"7"_s;
-    QTest::addRow("plus sign kept, nothing saved: port 2") << u"+33612345678"_s << 2 << 0 << u"+33612345678"_s
-                                    << "ATDT*21*+33612345678#;"_ba << QString();
-}
-
-void TestDemarr::operation_opensReportWindowOnSavedPort()
-{
-    QFETCH(QString, argument);
-    QFETCH(int, annulation);
-    QFETCH(int, termine);
-    QFETCH(QString, number);
-    QFETCH(QByteArray, dial);
-    QFETCH(QString, savedPort);
-
-    TemporaryConfigFolder folder;
-    PortSetting::setCurrent(savedPort);
-    QVERIFY(savedPort.isNull() || PortSetting::save());
-    PortSetting::setCurrent(u"5"_s);
-    const QString port = savedPort.isNull() ? u"2"_s : savedPort;
-    ModemSimulator modem;
-    QVERIFY(modem.open());
-    QVERIFY(modem.linkAsPort(port.toInt(), folder.renvoliaFolder()));
-
-    QWidget *window = Demarr::Main({argument});
-    QVERIFY(qobject_cast<FrmGenerique *>(window));
-    QVERIFY(window->isVisible());
-    QCOMPARE(visibleWindows(), QList<QWidget *>{window});
-    QCOMPARE(PortSetting::current(), port);
-    QCOMPARE(int(*window->findChild<kvoCheck *>(u"chkAnnulation"_s)), annulation);
-    QCOMPARE(int(*window->findChild<kvoCheck *>(u"chkTerminé"_s)), termine);
-    QCOMPARE(window->findChild<QLabel *>(u"lblNuméro"_s)->text(), number);
-
-    QTRY_COMPARE(modem.commands().size(), 1);
-    QCOMPARE(modem.commands().constFirst().text, dial);
-}
-
-void TestDemarr::lastWindowClosed_endsWithStatus0_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("title");
-    QTest::addRow("report window, Esc after its operation") << QStringList{u"A"_s} << u"Renvolia d'appel"_s;
-    QTest::addRow("configuration window alone") << QStringList() << u"Renvolia d'appel - Configuration"_s;
-}
-
-void TestDemarr::lastWindowClosed_endsWithStatus0()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, title);
-    TemporaryConfigFolder folder;
-    PortSetting::setCurrent(u"0"_s);
-    QVERIFY(PortSetting::save());
-    QPointer<QWidget> window = Demarr::Main(arguments);
-    QVERIFY(window);
-    QCOMPARE(window->windowTitle(), title);
-    QCOMPARE(visibleWindows(), QList<QWidget *>{window});
-
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        auto *button = window->findChild<QPushButton *>(u"cmdCancel"_s);
-        if (!button)
-            window->close();
-        else if (button->text() == u"Fermer"_s)
-            QTest::keyClick(window, Qt::Key_Escape);
-    });
-    closer.start(20);
-    QTimer::singleShot(10000, [] { QApplication::exit(1); }); // never hang the suite
-    QCOMPARE(QApplication::exec(), 0);
-    QVERIFY(window.isNull());
-}
-
-void TestDemarr::qtCatalogue_standardButtonsFollowTheLocale_data()
-{
-    QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QStringList>("captions"); // Cancel, Yes, No, Close
-    const QStringList french{u"Annuler"_s, u"&Oui"_s, u"&Non"_s, u"Fermer"_s};
-    QTest::addRow("French of France") << QLocale(QLocale::French, QLocale::France) << french;
-    QTest::addRow("French of Canada") << QLocale(QLocale::French, QLocale::Canada) << french;
-    QTest::addRow("English stays English") << QLocale(QLocale::English, QLocale::UnitedStates)
-                                           << QStringList{u"Cancel"_s, u"&Yes"_s, u"&No"_s, u"Close"_s};
-}
-
-void TestDemarr::qtCatalogue_standardButtonsFollowTheLocale()
-{
-    QFETCH(QLocale, locale);
-    QFETCH(QStringList, captions);
-    const QString catalogue = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_fr.qm"_s;
-    if (locale.language() == QLocale::French && !QFile::exists(catalogue))
-        QSKIP("Qt's French catalogue (qt6-translations-l10n) is not installed");
-
-    const auto translator = installQtCatalogue(locale);
-    QCOMPARE(bool(translator), locale.language() == QLocale::French);
-    QMessageBox box(QMessageBox::Question, u"Renvolia"_s, u"?"_s,
-                    QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No | QMessageBox::Close);
-    const QStringList shown{box.button(QMessageBox::Cancel)->text(), box.button(QMessageBox::Yes)->text(),
-                            box.button(QMessageBox::No)->text(), box.button(QMessageBox::Close)->text()};
-    QCOMPARE(shown, captions);
-}
-
-void TestDemarr::program_readsArgumentsAsTyped_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addRow("-reverse") << QStringList{u"-reverse"_s};
-    QTest::addRow("-style 0612") << QStringList{u"-style"_s, u"0612"_s};
-    QTest::addRow("-qwindowtitle A") << QStringList{u"-qwindowtitle"_s, u"A"_s};
-}
-
-// Qt must not take its own options out: each is a command line not understood.
-void TestDemarr::program_readsArgumentsAsTyped()
-{
-    QFETCH(QStringList, arguments);
-    TemporaryConfigFolder folder;
-    ChildProgram program(arguments);
-    QString errors;
-    QTRY_VERIFY_WITH_TIMEOUT((errors += program.errors()).contains(u"command line not understood"_s), 10000);
-}
-
-void TestDemarr::program_withoutDisplay_saysSoAndEnds1_data()
-{
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<QString>("display");
-    QTest::addRow("no such platform") << u"nope"_s << u":0"_s;
-    QTest::addRow("X without DISPLAY") << u"xcb"_s << QString();
-    QTest::addRow("X display that is not there") << u"xcb"_s << u":77"_s;
-}
-
-void TestDemarr::program_withoutDisplay_saysSoAndEnds1()
-{
-    QFETCH(QString, platform);
-    QFETCH(QString, display);
-    ChildProgram program({u"A"_s}, {{u"QT_QPA_PLATFORM"_s, platform}, {u"DISPLAY"_s, display},
-                                    {u"WAYLAND_DISPLAY"_s, QString()}});
-    QVERIFY(program.process.waitForFinished(10000));
-    QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.process.exitCode(), 1);
-    QVERIFY(program.errors().contains(u"renvoliactl"_s));
-}
-
-void TestDemarr::program_stopSignal_hangsUpThenEnds_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::addRow("SIGTERM") << SIGTERM;
-    QTest::addRow("SIGINT") << SIGINT;
-    QTest::addRow("SIGHUP") << SIGHUP;
-}
-
-// A modem left off-hook after a dial keeps the line seized.
-void TestDemarr::program_stopSignal_hangsUpThenEnds()
-{
-    QFETCH(int, signalNumber);
-    TemporaryConfigFolder folder;
-    ModemSimulator modem;
-    QVERIFY(modem.open());
-    QVERIFY(modem.linkAsPort(2, folder.renvoliaFolder()));
-    modem.setDialReplies({ModemSimulator::Reply::Silent});
-    ChildProgram program({u"0612345678"_s});
-    QTRY_COMPARE_WITH_TIMEOUT(modem.commands().size(), 1, 10000);
-
-    ::kill(static_cast<pid_t>(program.process.processId()), signalNumber);
-    QTRY_COMPARE_WITH_TIMEOUT(program.process.state(), QProcess::NotRunning, 5000);
-    QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.process.exitCode(), 128 + signalNumber);
-    QTRY_COMPARE(modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
-}
 
 QTEST_MAIN(TestDemarr)
 #include "tst_demarr.moc"
