@@ -258,22 +258,20 @@ void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice_data()
 {
     QTest::addColumn<QString>("device");   // "modem", its path locked ("locked modem"), or "file"
     QTest::addColumn<QString>("wanted");
-    QTest::addColumn<QString>("portsFolder"); // "writable", "read-only", or "missing" from a read-only folder
+    QTest::addColumn<bool>("writable");    // the ports folder
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("port");         // the one linked and saved; 0: none
     QTest::addColumn<QString>("out");      // after "COMn\t<device>\t"
     QTest::addColumn<QString>("err");      // a pattern
 
-    QTest::addRow("a pseudo-terminal gets port 3") << u"modem"_s << QString() << u"writable"_s << 0 << 3 << u"libre"_s << QString();
-    QTest::addRow("the port asked for") << u"modem"_s << u"9"_s << u"writable"_s << 0 << 9 << u"libre"_s << QString();
+    QTest::addRow("a pseudo-terminal gets port 3") << u"modem"_s << QString() << true << 0 << 3 << u"libre"_s << QString();
+    QTest::addRow("the port asked for") << u"modem"_s << u"9"_s << true << 0 << 9 << u"libre"_s << QString();
     QTest::addRow("no permission on the device: assigned, and how to fix it")
-        << u"locked modem"_s << QString() << u"writable"_s << 0 << 3 << u"accès refusé (ajoutez-vous au groupe dialout)"_s
+        << u"locked modem"_s << QString() << true << 0 << 3 << u"accès refusé (ajoutez-vous au groupe dialout)"_s
         << u"renvoliactl: COM3: no permission to use the device; add yourself to the group dialout, then log in again"_s;
-    QTest::addRow("no permission to make the link") << u"modem"_s << QString() << u"read-only"_s << 1 << 0 << QString()
+    QTest::addRow("no permission to make the link") << u"modem"_s << QString() << false << 1 << 0 << QString()
                                                      << u"le lien \\S+/ports/com3 n'a pas pu être créé \\(.+\\)"_s;
-    QTest::addRow("no permission to make the ports folder") << u"modem"_s << QString() << u"missing"_s << 1 << 0
-                                                             << QString() << u"le dossier \\S+/ports n'a pas pu être créé"_s;
-    QTest::addRow("not a character device: 2") << u"file"_s << QString() << u"writable"_s << 2 << 0 << QString()
+    QTest::addRow("not a character device: 2") << u"file"_s << QString() << true << 2 << 0 << QString()
                                                 << u"n'est pas un périphérique en mode caractère"_s;
 }
 
@@ -282,7 +280,7 @@ void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice()
 {
     QFETCH(QString, device);
     QFETCH(QString, wanted);
-    QFETCH(QString, portsFolder);
+    QFETCH(bool, writable);
     QFETCH(int, exitCode);
     QFETCH(int, port);
     QFETCH(QString, out);
@@ -290,11 +288,11 @@ void TestRenvoliactl::portsAssign_linksLikeTheWindowsChoice()
 
     const TemporaryConfigFolder folder;
     const QString ports = folder.renvoliaFolder() + u"/ports"_s;
-    QVERIFY(QDir().mkpath(portsFolder == u"missing"_s ? folder.renvoliaFolder() : ports));
+    QVERIFY(QDir().mkpath(ports));
     const auto everyone = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
-    const auto writable = portsFolder == u"writable"_s ? QFile::WriteOwner | QFile::WriteOther : QFile::Permissions();
+    const auto writing = writable ? QFile::WriteOwner | QFile::WriteOther : QFile::Permissions();
     for (const QString &path : {QFileInfo(folder.renvoliaFolder()).path(), folder.renvoliaFolder(), ports})
-        QVERIFY(!QFileInfo::exists(path) || QFile::setPermissions(path, everyone | writable));
+        QVERIFY(QFile::setPermissions(path, everyone | writing));
     ModemSimulator modem;
     QVERIFY(modem.open());
     const QString path = device == u"file"_s ? folder.renvoliaFolder() + u"/renvolia.conf"_s : modem.devicePath();
