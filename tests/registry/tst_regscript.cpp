@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 
+#include <numeric>
+
 using namespace registry;
 using namespace Qt::StringLiterals;
 
@@ -17,23 +19,17 @@ QByteArray textBytes(const QByteArray &text) { return text + '\0'; }
 
 QByteArray byteRun(int first, int last)
 {
-    QByteArray bytes;
-    for (int byte = first; byte <= last; ++byte)
-        bytes += char(byte);
+    QByteArray bytes(last - first + 1, '\0');
+    std::iota(bytes.begin(), bytes.end(), char(first));
     return bytes;
 }
 
 // Those bytes as a hex list's two-digit numbers.
 QByteArray hexRun(int first, int last) { return byteRun(first, last).toHex(','); }
 
-// What follows the comment line and the empty line after it.
-QByteArray bodyOf(const QByteArray &file)
-{
-    qsizetype at = 0;
-    for (int line = 0; line < 4 && at >= 0; ++line)
-        at = file.indexOf("\r\n", at) + 2;
-    return file.mid(at);
-}
+// What follows the comment line and the empty line after it (the first empty line
+// follows REGEDIT4).
+QByteArray bodyOf(const QByteArray &file) { return file.mid(file.indexOf("\r\n\r\n", 9) + 4); }
 
 // The export of the key at the cursor into `file` in the store's folder: what
 // it answered and what it wrote.
