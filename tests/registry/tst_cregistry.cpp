@@ -33,9 +33,8 @@ struct Association
     std::string className = kClass;
     QStringList menuTexts{}; // open, print, new, install
     QList<bool> supports{};  // print, new, install
-    int iconIndex = -1;
+    int iconIndex = -1, error = 0;
     QByteArrayList tree{};
-    int error = 0;
     std::string sectionAfter{};
 };
 
@@ -47,8 +46,7 @@ struct Additional
     std::vector<VariantValue> items{};
     QByteArrayList added{};
     int error = 0;
-    QString description{};
-    QString sectionAfter{};
+    QString description{}, sectionAfter{};
 };
 
 } // namespace
@@ -174,8 +172,8 @@ private slots:
             .exePath = u"   "_s, .menuTexts = QStringList(4), .supports = {false, false, false}, .iconIndex = 0,
             .tree = kClassLines + QByteArrayList{icon("\",0")} + verb("open", "&Open", "\" \"%1\"")};
         QTest::addRow("the first refusal raises") << Association{
-            .exePath = u"x.exe"_s, .className = tooLong, .tree = {".rnv = " + QByteArray::fromStdString(tooLong)},
-            .error = RegistryError::KeyFailure, .sectionAfter = tooLong};
+            .exePath = u"x.exe"_s, .className = tooLong, .error = RegistryError::KeyFailure,
+            .tree = {".rnv = " + QByteArray::fromStdString(tooLong)}, .sectionAfter = tooLong};
     }
 
     void createExe_writesTheClass()
