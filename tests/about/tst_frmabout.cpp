@@ -41,8 +41,8 @@ void TestFrmAbout::load_showsItsLinesUncut()
     ScratchStore store;
     if (!valueName.isEmpty()) {
         const std::string text = store.api.toSystemText(stored.toStdString());
-        put(store.api, registry::Users, ".Default\\Software\\Microsoft\\MS Setup (ACME)\\User Info", valueName.toStdString(),
-            registry::RegSz, QByteArray(text.c_str(), qsizetype(text.size()) + 1));
+        store.put(registry::Users, ".Default\\Software\\Microsoft\\MS Setup (ACME)\\User Info", valueName.toStdString(),
+                  registry::RegSz, QByteArray(text.c_str(), qsizetype(text.size()) + 1));
     }
     FrmAbout about(store.api);
     about.show();

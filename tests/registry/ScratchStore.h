@@ -132,6 +132,12 @@ struct ScratchStore
         api.closeKey(key);
     }
 
+    void put(registry::Key root, const std::string &path, const std::string &name, std::uint32_t type,
+             const QByteArray &data)
+    {
+        ::put(api, root, path, name, type, data);
+    }
+
     bool keyExists(registry::Key root, const std::string &path)
     {
         registry::Key key = 0;

@@ -99,7 +99,7 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(VariantValue, expected);
 
-        put(m_store->api, LocalMachine, "SOFTWARE\\renvolia\\TEST", "VALUE", std::uint32_t(type), stored);
+        m_store->put(LocalMachine, "SOFTWARE\\renvolia\\TEST", "VALUE", std::uint32_t(type), stored);
         reg().setValueKey("Value");
         QCOMPARE(reg().Value(), expected);
         QCOMPARE(reg().ValueType(), type);
@@ -141,7 +141,7 @@ private slots:
     void saveKey_newFileOnly()
     {
         const std::string saved = m_store->filePath(u"saved.sqlite"_s).toStdString();
-        put(m_store->api, LocalMachine, kSection + "\\Child", "Port", RegSz, QByteArrayLiteral("3\0"));
+        m_store->put(LocalMachine, kSection + "\\Child", "Port", RegSz, QByteArrayLiteral("3\0"));
         QVERIFY(reg().SaveKey(saved));
         QVERIFY(!reg().SaveKey(saved));
 

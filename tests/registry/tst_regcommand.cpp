@@ -91,16 +91,16 @@ private slots:
         m_store = std::make_unique<ScratchStore>();
         ScratchStore &s = *m_store;
         s.createKey(CurrentUser, kPath + "\\Alpha");
-        put(s.api, CurrentUser, kPath + "\\Beta\\Gamma", "Port", RegDword, hex("f8030000"));
-        put(s.api, CurrentUser, kPath, "", RegSz, QByteArrayLiteral("default\0"));
-        put(s.api, CurrentUser, kPath, "Big", RegDwordBigEndian, hex("00000102"));
-        put(s.api, CurrentUser, kPath, "Blob", RegBinary, hex("01ff"));
-        put(s.api, CurrentUser, kPath, "Count", RegDword, hex("07000000"));
-        put(s.api, CurrentUser, kPath, "Lines", RegMultiSz, QByteArrayLiteral("x\0y z\0\0"));
-        put(s.api, CurrentUser, kPath, "Path", RegExpandSz, QByteArrayLiteral("%HOME%\\bin\0"));
-        put(s.api, CurrentUser, kPath, "Short", RegDword, hex("0700"));
-        put(s.api, CurrentUser, kPath, "Tabbed", RegSz, QByteArrayLiteral("a\tb\nc\0"));
-        put(s.api, CurrentUser, kPath, "Wide", 11, hex("0100000000000000"));
+        s.put(CurrentUser, kPath + "\\Beta\\Gamma", "Port", RegDword, hex("f8030000"));
+        s.put(CurrentUser, kPath, "", RegSz, QByteArrayLiteral("default\0"));
+        s.put(CurrentUser, kPath, "Big", RegDwordBigEndian, hex("00000102"));
+        s.put(CurrentUser, kPath, "Blob", RegBinary, hex("01ff"));
+        s.put(CurrentUser, kPath, "Count", RegDword, hex("07000000"));
+        s.put(CurrentUser, kPath, "Lines", RegMultiSz, QByteArrayLiteral("x\0y z\0\0"));
+        s.put(CurrentUser, kPath, "Path", RegExpandSz, QByteArrayLiteral("%HOME%\\bin\0"));
+        s.put(CurrentUser, kPath, "Short", RegDword, hex("0700"));
+        s.put(CurrentUser, kPath, "Tabbed", RegSz, QByteArrayLiteral("a\tb\nc\0"));
+        s.put(CurrentUser, kPath, "Wide", 11, hex("0100000000000000"));
     }
 
     void cleanup() { m_store.reset(); }
@@ -282,7 +282,7 @@ private slots:
 
     void terminalSeesControlsEscaped()
     {
-        put(m_store->api, CurrentUser, kPath + "\\Esc", "a\x1b[2Jb", RegSz, QByteArrayLiteral("c\x1b]0;x\x07\x7f~\xC2\x9B\0"));
+        m_store->put(CurrentUser, kPath + "\\Esc", "a\x1b[2Jb", RegSz, QByteArrayLiteral("c\x1b]0;x\x07\x7f~\xC2\x9B\0"));
         const QString key = kKey + u"\\Esc"_s;
         QCOMPARE(run(m_store->api, {u"list"_s, key}, true), done(u"a\\x1b[2Jb\tREG_SZ\tc\\x1b]0;x\\x07\\x7f~\\x9b\n"_s));
         QCOMPARE(run(m_store->api, {u"get"_s, key, u"a\x1b[2Jb"_s}, true), done(u"c\\x1b]0;x\\x07\\x7f~\\x9b\n"_s));

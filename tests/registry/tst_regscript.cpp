@@ -92,11 +92,11 @@ private slots:
         QFETCH(QByteArray, body);
 
         ScratchRegistry store(root, section.toStdString());
-        put(store.api, CurrentUser, kTree + "\\A", "", RegSz, textBytes("racine"));
-        put(store.api, CurrentUser, kTree + "\\A", "Compte", RegDword, hex("ff000000"));
+        store.put(CurrentUser, kTree + "\\A", "", RegSz, textBytes("racine"));
+        store.put(CurrentUser, kTree + "\\A", "Compte", RegDword, hex("ff000000"));
         store.createKey(CurrentUser, kTree + "\\A\\C");
         store.createKey(CurrentUser, kTree + "\\A\\B\\D");
-        put(store.api, Users, ".Default", "Nom", RegSz, textBytes("x"));
+        store.put(Users, ".Default", "Nom", RegSz, textBytes("x"));
         store.reg.setValueKey("Port");
 
         // The whole file, stamped with the time of the export.
@@ -146,7 +146,7 @@ private slots:
         const auto &[name, type, stored, entry, alike] = row;
 
         ScratchRegistry store(CurrentUser, kTree);
-        put(store.api, CurrentUser, kTree, stdString(name), type, stored);
+        store.put(CurrentUser, kTree, stdString(name), type, stored);
         const auto [ok, file] = exportTo(store);
         QVERIFY(ok);
         QCOMPARE(bodyOf(file), "[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n" + entry + "\r\n\r\n");
@@ -177,7 +177,7 @@ private slots:
 
         ScratchRegistry store(root, kTree);
         const std::string key = kTree + "\\" + stdString(keyName);
-        put(store.api, CurrentUser, key, stdString(valueName), RegSz, textBytes("x"));
+        store.put(CurrentUser, key, stdString(valueName), RegSz, textBytes("x"));
         QVERIFY(writeFile(store.filePath(u"export.reg"_s), "old"));
         QVERIFY(QFile::link(store.filePath(u"registry.sqlite-wal"_s), store.filePath(u"link.reg"_s)));
         const QStringList files = QDir(store.folder.path()).entryList(QDir::Files | QDir::System);
@@ -202,18 +202,18 @@ private slots:
         QByteArray longText(40000, 'l');
         longText.replace(100, 4, "\\\"\\\"");
         ScratchRegistry original(CurrentUser, trip);
-        put(original.api, CurrentUser, trip, "", RegSz, textBytes("d\xC3\xA9" "faut"));
-        put(original.api, CurrentUser, trip, "@", RegSz, textBytes("at"));
-        put(original.api, CurrentUser, trip, "=", RegDword, hex("78563412"));
-        put(original.api, CurrentUser, trip, "semi;colon", RegBinary, byteRun(246, 255));
-        put(original.api, CurrentUser, trip, "tab\tname", RegSz, textBytes("tab\tinside"));
-        put(original.api, CurrentUser, trip, "empty list", RegMultiSz, QByteArrayLiteral("\0"));
-        put(original.api, CurrentUser, trip, "line breaks", RegSz, textBytes("one\r\ntwo\nthree"));
-        put(original.api, CurrentUser, trip, "long", RegSz, longText + '\0');
-        put(original.api, CurrentUser, trip + "\\Cl\xC3\xA9 accentu\xC3\xA9" "e", "cr\xC3\xA8me", RegSz, textBytes("br\xC3\xBBl\xC3\xA9" "e"));
-        put(original.api, CurrentUser, trip + "\\with [ bracket\\-dash", "", RegSz, textBytes("deep"));
-        put(original.api, CurrentUser, trip + "\\semi;colon=equals \"quoted\"", "v", RegDword, hex("ffffffff"));
-        put(original.api, CurrentUser, trip + "\\ spaced ", "v", RegSz, textBytes(" spaced "));
+        original.put(CurrentUser, trip, "", RegSz, textBytes("d\xC3\xA9" "faut"));
+        original.put(CurrentUser, trip, "@", RegSz, textBytes("at"));
+        original.put(CurrentUser, trip, "=", RegDword, hex("78563412"));
+        original.put(CurrentUser, trip, "semi;colon", RegBinary, byteRun(246, 255));
+        original.put(CurrentUser, trip, "tab\tname", RegSz, textBytes("tab\tinside"));
+        original.put(CurrentUser, trip, "empty list", RegMultiSz, QByteArrayLiteral("\0"));
+        original.put(CurrentUser, trip, "line breaks", RegSz, textBytes("one\r\ntwo\nthree"));
+        original.put(CurrentUser, trip, "long", RegSz, longText + '\0');
+        original.put(CurrentUser, trip + "\\Cl\xC3\xA9 accentu\xC3\xA9" "e", "cr\xC3\xA8me", RegSz, textBytes("br\xC3\xBBl\xC3\xA9" "e"));
+        original.put(CurrentUser, trip + "\\with [ bracket\\-dash", "", RegSz, textBytes("deep"));
+        original.put(CurrentUser, trip + "\\semi;colon=equals \"quoted\"", "v", RegDword, hex("ffffffff"));
+        original.put(CurrentUser, trip + "\\ spaced ", "v", RegSz, textBytes(" spaced "));
         const auto [ok, script] = exportTo(original);
         QVERIFY(ok);
 
@@ -348,10 +348,10 @@ private slots:
     void deletes_allOrNothing()
     {
         ScratchStore store;
-        put(store.api, CurrentUser, "Software\\Keep", "old", RegSz, "1\0"_ba);
-        put(store.api, CurrentUser, "Software\\Keep", "other", RegSz, "2\0"_ba);
-        put(store.api, CurrentUser, "Software\\Keep\\Sub\\Deep", "v", RegSz, "3\0"_ba);
-        put(store.api, Users, ".Default", "v", RegSz, "4\0"_ba);
+        store.put(CurrentUser, "Software\\Keep", "old", RegSz, "1\0"_ba);
+        store.put(CurrentUser, "Software\\Keep", "other", RegSz, "2\0"_ba);
+        store.put(CurrentUser, "Software\\Keep\\Sub\\Deep", "v", RegSz, "3\0"_ba);
+        store.put(Users, ".Default", "v", RegSz, "4\0"_ba);
         const auto everything = [&] { return tree(store.api, CurrentUser, "") + tree(store.api, Users, ""); };
         const QByteArrayList before = everything();
         const QByteArray script = kVersion5 + "[-HKEY_CURRENT_USER\\Software\\Keep\\Sub]\r\n"
