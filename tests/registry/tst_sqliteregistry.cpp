@@ -310,7 +310,7 @@ private slots:
     }
 
     // An empty subkey opens the key again: a handle of its own, with its own
-    // rights, that outlives the first one. A key goes with its values; roots stay.
+    // rights, that outlives the first one. A key goes only without subkeys, and with its values; roots stay.
     void handlesAndDeletion()
     {
         const Key key = createUnderTest("Again", QueryValue);
@@ -323,6 +323,7 @@ private slots:
 
         const Key child = createUnderTest("Parent\\Child");
         QCOMPARE(writeValue(api(), child, "value", "goes with its key"), Success);
+        QCOMPARE(api().deleteKey(CurrentUser, "Test\\Parent"), AccessDenied);
         QCOMPARE(api().deleteKey(CurrentUser, "Test\\Parent\\Child"), Success);
         QCOMPARE(api().deleteKey(CurrentUser, "Test\\Parent\\Child"), FileNotFound);
         QCOMPARE(valueNames(api(), createUnderTest("Parent\\Child")), QByteArrayList());
