@@ -39,12 +39,6 @@ std::pair<bool, QByteArray> exportTo(ScratchRegistry &store, const QString &file
     return {ok, fileContents(store.filePath(file))};
 }
 
-// A script whose key is HKEY_CURRENT_USER\Software\Renvolia, holding `entry`.
-QByteArray script(const QByteArray &entry)
-{
-    return "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n" + entry + "\r\n";
-}
-
 // A version 5.00 script as today's registry editors write it.
 QByteArray utf16Script(const QString &text) { return "\xFF\xFE"_ba + utf16(text); }
 
@@ -232,8 +226,8 @@ private slots:
                             const QByteArray &name, qint64 type, const QByteArray &data) {
             QTest::addRow("%s", rowName) << StoredForm{script, root, path, name, type, data};
         };
-        row("short dword in small letters", script(R"("N"=DWORD:a1b2)"), CurrentUser, "Software\\Renvolia", "N", RegDword,
-            hex("b2a10000"));
+        row("short dword in small letters", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n\"N\"=DWORD:a1b2\r\n",
+            CurrentUser, "Software\\Renvolia", "N", RegDword, hex("b2a10000"));
         row("LF line ends, comments and blanks",
             "REGEDIT4\n; made by hand\n\n  [HKEY_CURRENT_USER\\Software\\Renvolia]  \n\t\"N\"=\"x\"  \n", CurrentUser,
             "Software\\Renvolia", "N", RegSz, "x\0"_ba);

@@ -36,7 +36,6 @@ const char *const operationNames[] = {"openKey", "createKey", "deleteKey", "quer
                                       "deleteValue", "enumKey", "enumValue", "queryInfoKey", "saveKey"};
 
 std::string text(const QString &file) { return file.toStdString(); }
-std::uint8_t *bytesOf(QByteArray &data) { return reinterpret_cast<std::uint8_t *>(data.data()); }
 
 // Runs one call on key, which holds a value "present" and a subkey "Child".
 Result run(RegistryApi &api, Operation operation, Key key, const QString &saveFile)
@@ -147,29 +146,30 @@ private slots:
         const auto room = [&](std::uint32_t nameRoom, std::uint32_t dataRoom) {
             std::tie(data, length, size, type) = std::make_tuple(QByteArray(16, '#'), nameRoom, dataRoom, 0u);
         };
+        const auto bytes = [&] { return reinterpret_cast<std::uint8_t *>(data.data()); };
         const auto untouchedFrom = [&](int at) { return data.mid(at) == QByteArray(16 - at, '#'); };
         const auto sizeAndType = [&] { return std::make_pair(size, type); };
         const std::pair<std::uint32_t, std::uint32_t> speedSize{4u, RegDword};
 
         room(0, 3);
-        QCOMPARE(api().queryValue(key, "Speed", &type, bytesOf(data), &size), MoreData);
+        QCOMPARE(api().queryValue(key, "Speed", &type, bytes(), &size), MoreData);
         QVERIFY(untouchedFrom(3));
         QCOMPARE(sizeAndType(), speedSize);
         room(0, 4);
-        QCOMPARE(api().queryValue(key, "Speed", &type, bytesOf(data), &size), Success);
+        QCOMPARE(api().queryValue(key, "Speed", &type, bytes(), &size), Success);
         QCOMPARE(std::make_pair(sizeAndType(), data.left(5)), std::make_pair(speedSize, speed + '#'));
         QCOMPARE(api().enumKey(key, 0, name, 5), MoreData); // no room for the terminator
         QCOMPARE(api().enumKey(key, 0, name, 6), Success);
         QCOMPARE(QByteArray(name, 6), speedName);
         room(6, 4);
-        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytesOf(data), &size), Success);
+        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytes(), &size), Success);
         QCOMPARE(std::make_tuple(QByteArray(name, 6), length, sizeAndType(), data.left(5)),
                  std::make_tuple(speedName, 5u, speedSize, speed + '#'));
         room(4, 4); // a short name buffer gives the name's length
-        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytesOf(data), &size), MoreData);
+        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytes(), &size), MoreData);
         QVERIFY(length == 5 && untouchedFrom(4));
         room(6, 3); // a short data buffer still gives the name
-        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytesOf(data), &size), MoreData);
+        QCOMPARE(api().enumValue(key, 0, name, &length, &type, bytes(), &size), MoreData);
         QCOMPARE(std::make_tuple(QByteArray(name, 6), length, sizeAndType()), std::make_tuple(speedName, 5u, speedSize));
         QVERIFY(untouchedFrom(3));
     }
