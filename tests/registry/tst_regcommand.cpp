@@ -48,7 +48,16 @@ const QString kListing = u"Alpha\\\n"
                          "Tabbed\tREG_SZ\ta\\tb\\nc\n"
                          "Wide\t11\t0100000000000000\n"_s;
 
+// `set`'s arguments after the key, the value stored and what `get` shows of it.
+struct ValueSet { QString name; QStringList typeAndData; uint storedType; QByteArray stored; QString shown; };
+// A script, the options `import` gets, the note it writes, the text of the value and
+// the character of it Windows-1252 has not.
+struct WindowsScript { QByteArray script; QStringList options{}; QString note{}, text{}, unmapped{}; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(ValueSet)
+Q_DECLARE_METATYPE(WindowsScript)
 
 namespace QTest {
 template <>
@@ -98,18 +107,14 @@ private slots:
 
     void setThenGet_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QStringList>("typeAndData");
-        QTest::addColumn<uint>("storedType");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<ValueSet>("row");
 
         const auto row = [](const char *name, const QStringList &typeAndData, uint type, const QByteArray &stored,
                             const QString &shown, const QString &value = u"V"_s) {
-            QTest::addRow("%s", name) << value << typeAndData << type << stored << shown;
+            QTest::addRow("%s", name) << ValueSet{value, typeAndData, type, stored, shown};
         };
-        row("text, type named in lower case", {u"reg_sz"_s, u"a b"_s}, RegSz, QByteArrayLiteral("a b\0"), u"a b\n"_s);
-        row("unnamed value", {u"REG_SZ"_s, u"default"_s}, RegSz, QByteArrayLiteral("default\0"), u"default\n"_s, QString());
+        row("unnamed text, type named in lower case", {u"reg_sz"_s, u"a b"_s}, RegSz, QByteArrayLiteral("a b\0"), u"a b\n"_s,
+            QString());
         row("expandable text stays unexpanded", {u"REG_EXPAND_SZ"_s, u"%HOME%\\bin"_s}, RegExpandSz,
             QByteArrayLiteral("%HOME%\\bin\0"), u"%HOME%\\bin\n"_s);
         row("three texts", {u"REG_MULTI_SZ"_s, u"a"_s, u"b c"_s, u"d"_s}, RegMultiSz, QByteArrayLiteral("a\0b c\0d\0\0"),
@@ -127,11 +132,8 @@ private slots:
 
     void setThenGet()
     {
-        QFETCH(QString, name);
-        QFETCH(QStringList, typeAndData);
-        QFETCH(uint, storedType);
-        QFETCH(QByteArray, stored);
-        QFETCH(QString, shown);
+        QFETCH(ValueSet, row);
+        const auto &[name, typeAndData, storedType, stored, shown] = row;
         const QString key = uR"(hkcu\Software\Renvolia\Deep\Path)"_s; // created by the `set`
 
         QCOMPARE(reg(QStringList{u"set"_s, key, name} + typeAndData), done());
@@ -226,15 +228,6 @@ private slots:
         QCOMPARE(reg({u"list"_s, kKey}), done(kListing));
     }
 
-    void unreadableStore()
-    {
-        const QString file = m_store->filePath(u"garbage.sqlite"_s);
-        QVERIFY(writeFile(file, QByteArray(4096, 'x')));
-        SqliteRegistry api(file.toStdString());
-        QCOMPARE(run(api, {u"list"_s, kKey}),
-                 refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read (file is not a database)"_s));
-    }
-
     void help()
     {
         for (const QString &option : {u"--help"_s, u"-h"_s})
@@ -243,39 +236,28 @@ private slots:
 
     void scriptsFromWindows_data()
     {
-        QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("note");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("unmapped"); // the character Windows-1252 has not
+        QTest::addColumn<WindowsScript>("row");
 
+        const QByteArray cp1252 = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n";
         const QString utf16Text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n"
                               "\"Clé\"=\"crème ☎\U00010000\"\r\n"_s;
-        QTest::addRow("REGEDIT4 in Windows-1252")
-            << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba << QStringList()
-            << QString() << u"crème €"_s << QString();
-        QTest::addRow("REGEDIT4 in Windows-1250, --codepage 1250")
-            << "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Enc]\r\n\"Cl\xE9\"=\"cr\xE8me \x80\"\r\n"_ba
-            << QStringList{u"--codepage"_s, u"1250"_s} << QString() << u"crčme €"_s << u"U+010D"_s;
-        QTest::addRow("version 5.00 in UTF-16LE")
-            << "\xFF\xFE"_ba + utf16(utf16Text) << QStringList()
-            << QString() << u"crème ☎\U00010000"_s << u"U+260E"_s;
-        QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build")
-            << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n"_ba
-            << QStringList()
-            << u"read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as code page 1252"_s << u"crème €"_s
-            << QString();
+        QTest::addRow("REGEDIT4 in Windows-1252") << WindowsScript{.script = cp1252, .text = u"crème €"_s};
+        QTest::addRow("REGEDIT4 in Windows-1250, --codepage 1250") << WindowsScript{
+            .script = cp1252, .options = {u"--codepage"_s, u"1250"_s}, .text = u"crčme €"_s, .unmapped = u"U+010D"_s};
+        QTest::addRow("version 5.00 in UTF-16LE") << WindowsScript{
+            .script = "\xFF\xFE"_ba + utf16(utf16Text), .text = u"crème ☎\U00010000"_s, .unmapped = u"U+260E"_s};
+        QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build") << WindowsScript{
+            .script = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n",
+            .note = u"read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as code page 1252"_s,
+            .text = u"crème €"_s};
     }
 
     // Found by the accented name; what Windows-1252 cannot hold goes out only
     // with --unicode, and comes back the same.
     void scriptsFromWindows()
     {
-        QFETCH(QByteArray, script);
-        QFETCH(QStringList, options);
-        QFETCH(QString, note);
-        QFETCH(QString, text);
-        QFETCH(QString, unmapped);
+        QFETCH(WindowsScript, row);
+        const auto &[script, options, note, text, unmapped] = row;
 
         const QString file = m_store->filePath(u"windows.reg"_s);
         QVERIFY(writeFile(file, script));
@@ -307,21 +289,27 @@ private slots:
         QCOMPARE(reg({u"get"_s, key, u"a\x1b[2Jb"_s}), done(u"c\x1b]0;x\x07\x7f~\u009b\n"_s));
     }
 
-    // The installed program over the store file $RENVOLIA_REGISTRY names.
+    // The installed program over the store file $RENVOLIA_REGISTRY names, then over one that is no database.
     void program()
     {
         QTemporaryDir dataHome;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"RENVOLIA_REGISTRY"_s, m_store->filePath(u"registry.sqlite"_s));
-        environment.insert(u"XDG_DATA_HOME"_s, dataHome.path());
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(RENVOLIA_REG), {u"get"_s, kKey, u"Count"_s});
-        QVERIFY(program.waitForFinished(-1));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE((Outcome{program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
-                          QString::fromUtf8(program.readAllStandardError())}),
-                 done(u"7\n"_s));
+        const QString garbage = m_store->filePath(u"garbage.sqlite"_s);
+        QVERIFY(writeFile(garbage, QByteArray(4096, 'x')));
+        const auto runOver = [&](const QString &store) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"RENVOLIA_REGISTRY"_s, store);
+            environment.insert(u"XDG_DATA_HOME"_s, dataHome.path());
+            QProcess program;
+            program.setProcessEnvironment(environment);
+            program.start(QStringLiteral(RENVOLIA_REG), {u"get"_s, kKey, u"Count"_s});
+            return program.waitForFinished(-1) && program.exitStatus() == QProcess::NormalExit
+                       ? Outcome{program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
+                                 QString::fromUtf8(program.readAllStandardError())}
+                       : Outcome{-1, {}, u"crashed or hung"_s};
+        };
+        QCOMPARE(runOver(m_store->filePath(u"registry.sqlite"_s)), done(u"7\n"_s));
+        QCOMPARE(runOver(garbage),
+                 refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read (file is not a database)"_s));
     }
 };
 
