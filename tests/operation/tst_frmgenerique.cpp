@@ -69,7 +69,6 @@ private slots:
     void stopKeys_stopRetriesThenClose();
     void closeWhileListening_takesEffectAtEndOfAttempt();
     void tickChangedDuringPause_appliesToNextAttempt();
-    void portFailure_showsLineAndFermer();
 };
 
 void TestFrmGenerique::success_ticksItsBox_data()
@@ -218,19 +217,6 @@ void TestFrmGenerique::tickChangedDuringPause_appliesToNextAttempt()
     QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05\r\nAnnulation effectuée à 12:00:05"_s);
     QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
     QCOMPARE(rig.modem.commands().at(1).text, "ATDT#21#;"_ba);
-}
-
-void TestFrmGenerique::portFailure_showsLineAndFermer()
-{
-    TemporaryConfigFolder folder;
-    QPointer<FrmGenerique> window =
-        FrmGenerique::launch(OperationRequest::cancellation(), [] { return u"abc"_s; }, systemClock(), kShort);
-    auto *button = window->findChild<QPushButton *>(u"cmdCancel"_s);
-    QTRY_COMPARE(button->text(), u"Fermer"_s);
-    QCOMPARE(window->findChild<QLabel *>(u"lblRapport"_s)->text(),
-             kHeading + u"\r\nCOMabc n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application."_s);
-    QTest::keyClick(window, Qt::Key_Escape);
-    QTRY_VERIFY(window.isNull());
 }
 
 QTEST_MAIN(TestFrmGenerique)
