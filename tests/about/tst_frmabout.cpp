@@ -111,13 +111,11 @@ private slots:
     // explains a failure in a box only when asked, an accepted request never.
     void links_openTheirAddressOnly_shellOpenExplainsOnRequest_enterCloses()
     {
-        const QTemporaryDir folder;
         const RecordingXdgOpen opener;
-        QVERIFY(folder.isValid() && opener.isReady());
+        QVERIFY(opener.isReady());
         ScratchStore store;
         FrmAbout about(store.api);
         about.show();
-        int clicked = 0;
         for (const QString &link : {u"lblWeb"_s, u"lblMail"_s}) {
             for (QLabel *element : about.findChildren<QLabel *>(link)) {
                 if (element->property("index") == 1) {
@@ -126,15 +124,13 @@ private slots:
                     QCOMPARE(element->cursor().shape(), Qt::PointingHandCursor);
                 }
                 QTest::mouseClick(element, Qt::LeftButton);
-                ++clicked;
             }
         }
-        QCOMPARE(clicked, 4);
 
         const auto open = [](const QString &target, bool showErrors) {
             return ShellOpen(target, u"open"_s, std::nullopt, std::nullopt, kShowDefault, 0, showErrors);
         };
-        const QString missing = folder.path() + u"\\Renvolia d'appel.hlp"_s;
+        const QString missing = QDir::tempPath() + u"\\absent-de-renvolia.hlp"_s;
         MessageBoxAnswerer answerer;
         QCOMPARE(open(missing, false), 2);
         QCOMPARE(open(u"fin du test"_s, true), 42);
