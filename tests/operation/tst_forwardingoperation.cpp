@@ -84,321 +84,309 @@ class TestForwardingOperation : public QObject
 {
     Q_OBJECT
 private slots:
-    void reasonsAndLines_exactBytes_data();
-    void reasonsAndLines_exactBytes();
-    void noOkInTime_retriesUntilCancelled_data();
-    void noOkInTime_retriesUntilCancelled();
-    void requestChangedBetweenAttempts_appliesToNext();
-    void unusablePort_reportsOnceWithoutRetry_data();
-    void unusablePort_reportsOnceWithoutRetry();
-    void unsafeNumber_neverReachesTheLine_data();
-    void unsafeNumber_neverReachesTheLine();
-    void lineDisappears_endsTheOperation_data();
-    void lineDisappears_endsTheOperation();
+    void reasonsAndLines_exactBytes_data()
+    {
+        QTest::addColumn<LineKind>("line");
+        QTest::addColumn<OperationRequest>("request");
+        QTest::addColumn<ModemSetup>("setup");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("diagnostic"); // found in the journal
+
+        using R = ForwardingReason;
+        const ModemSetup plain = [](ModemSimulator &) {};
+        const ModemSetup echoOff = [](ModemSimulator &modem) { modem.setEcho(false); };
+        const ModemSetup forwardedAll = [](ModemSimulator &modem) { modem.network().answer("AT+CCFC=0,3,\"0611\""); };
+        const OperationRequest status{OperationRequest::Kind::Status, {}, R::All, std::nullopt};
+        OperationRequest noReply = OperationRequest::forwarding(u"0612345678"_s, R::NoReply);
+        noReply.noReplySeconds = 20;
+
+        const auto A = LineKind::Analog;
+        QTest::addRow("analogue forwarding") << A << OperationRequest::forwarding(u"0612345678"_s) << plain
+            << "ATDT*21*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+        QTest::addRow("analogue cancellation, no echo") << A << OperationRequest::cancellation() << echoOff
+            << "ATDT#21#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
+        QTest::addRow("analogue forwarding with an empty number") << A << OperationRequest::forwarding(QString()) << plain
+            << "ATDT*21*#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+        QTest::addRow("analogue international number, OK late in the listening time") << A
+            << OperationRequest::forwarding(u"+33612345678"_s)
+            << ModemSetup([](ModemSimulator &modem) { modem.setReplyDelay(200ms); })
+            << "ATDT*21*+33612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+        QTest::addRow("analogue busy") << A << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << plain
+            << "ATDT*67*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+        QTest::addRow("analogue not reachable, cancelled") << A << OperationRequest::cancellation(R::NotReachable)
+            << plain << "ATDT#62#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
+        QTest::addRow("analogue every forwarding cancelled") << A << OperationRequest::cancellation(R::Every) << plain
+            << "ATDT##002#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
+        QTest::addRow("analogue busy on the network's own code") << A
+            << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << ModemSetup([](ModemSimulator &) {
+                   QSettings(PortSetting::storeLocation(), PortSetting::storeFormat()).setValue(u"Codes/busy-forward"_s, u"*90*{number}#"_s);
+               })
+            << "ATDT*90*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
+
+        const auto M = LineKind::Mobile;
+        QTest::addRow("mobile all, international") << M << OperationRequest::forwarding(u"+33612345678"_s) << plain
+            << kSetup + "AT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"
+            << QStringList{kForwarded, u"Renvoi actif vers +33612345678"_s} << QString();
+        QTest::addRow("mobile busy, no echo even before ATE0") << M << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << echoOff
+            << kSetup + "AT+CCFC=1,3,\"0612345678\",129\rAT+CCFC=1,2\r"
+            << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
+        QTest::addRow("mobile no reply after 20 s") << M << noReply << plain
+            << kSetup + "AT+CCFC=2,3,\"0612345678\",129,,,,20\rAT+CCFC=2,2\r"
+            << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
+        QTest::addRow("mobile not reachable, cancelled") << M << OperationRequest::cancellation(R::NotReachable)
+            << forwardedAll << kSetup + "AT+CCFC=3,4\rAT+CCFC=3,2\r" << QStringList{kCancelled, u"Aucun renvoi actif"_s}
+            << QString();
+        QTest::addRow("mobile every cancelled, status refused") << M << OperationRequest::cancellation(R::Every) << plain
+            << kSetup + "AT+CCFC=4,4\rAT+CCFC=4,2\r"
+            << QStringList{kCancelled, u"Etat du renvoi non communiqué par le réseau"_s}
+            << u"+CME ERROR: 4 (operation not supported)"_s;
+        QTest::addRow("mobile status, echo off") << M << status << ModemSetup([](ModemSimulator &modem) {
+            modem.setEcho(false);
+            modem.network().answer("AT+CCFC=0,3,\"0611\"");
+        }) << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers 0611"_s} << QString();
+        QTest::addRow("mobile status: echo kept, the voice class among others, unsolicited codes") << M << status
+            << ModemSetup([](ModemSimulator &modem) {
+                   modem.network().answerNextWith("AT+CCFC=0,2\r\r\nRING\r\n\r\n+CCFC: 1,2,\"0622\",129\r\n+CCFC: 0,4\r\n"
+                                                  "+CCFC: 1,1,\"+33611\",145,,,20\r\n\r\nOK\r\n");
+               })
+            << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers +33611"_s} << QString();
+        QTest::addRow("mobile +CME ERROR: 30, then OK") << M << OperationRequest::forwarding(u"0612345678"_s)
+            << ModemSetup([](ModemSimulator &modem) { modem.network().refuseNext(1, 30); })
+            << kSetup + "AT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,2\r"
+            << QStringList{u"Echec du renvoi à 23:59:58"_s, kForwarded, u"Renvoi actif vers 0612345678"_s}
+            << u"+CME ERROR: 30 (no network service)"_s;
+        QTest::addRow("mobile without AT+CMEE: plain ERROR, then OK") << M << OperationRequest::cancellation()
+            << ModemSetup([](ModemSimulator &modem) {
+                   modem.network().setErrorCodesSupported(false);
+                   modem.network().refuseNext(1, 30);
+               })
+            << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
+            << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
+            << u"the modem answered ERROR"_s;
+        QTest::addRow("mobile status line not understood, then understood") << M << status
+            << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: yes\r\n\r\nOK\r\n"); })
+            << kSetup + "AT+CCFC=0,2\rAT+CCFC=0,2\r"
+            << QStringList{u"Echec de la consultation à 23:59:58"_s, u"Aucun renvoi actif"_s}
+            << uR"(status line not understood: "+CCFC: yes"; received "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
+        QTest::addRow("mobile final result code dropped") << M << OperationRequest::cancellation()
+            << ModemSetup([](ModemSimulator &modem) { modem.network().dropFinalResults(1); })
+            << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
+            << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
+            << u"no final result code within the listening time"_s;
+    }
+
+    // Through the simulated modem, analogue or cellular; a failed attempt is
+    // followed by the next one, and the hang-up comes, a listening time and a
+    // pause later, even when the modem answered at once.
+    void reasonsAndLines_exactBytes()
+    {
+        QFETCH(LineKind, line);
+        QFETCH(OperationRequest, request);
+        QFETCH(ModemSetup, setup);
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, diagnostic);
+
+        OperationRig rig({Reply::Ok}, request);
+        rig.modem.setCellular(line == LineKind::Mobile);
+        setup(rig.modem);
+        rig.operation.setDialogue(dialogueFor(line));
+        QStringList diagnostics;
+        QObject::connect(&rig.operation, &ForwardingOperation::diagnostic, [&](const QString &text) { diagnostics << text; });
+        rig.operation.start();
+        QVERIFY(rig.operation.isRunning());
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+        QVERIFY(!rig.operation.isRunning());
+        QCOMPARE(rig.operation.outcome(), ForwardingOperation::Outcome::Accepted);
+        QCOMPARE(rig.lines, lines);
+        QCOMPARE(rig.successes, QList{request.kind});
+        QTRY_COMPARE(rig.modem.receivedBytes(), sent);
+        QCOMPARE(diagnostics.join(u'\n').contains(diagnostic), true);
+        QCOMPARE(diagnostics.isEmpty(), diagnostic.isEmpty());
+        QFile journal(Journal::path());
+        QVERIFY(journal.open(QIODevice::ReadOnly));
+        const QString journalText = QString::fromUtf8(journal.readAll());
+        for (const QString &text : diagnostics + lines)
+            QVERIFY2(journalText.contains(u"COM3 "_s + text + u'\n'), qPrintable(text));
+        const auto commands = rig.modem.commands();
+        for (qsizetype i = 1; i < commands.size(); ++i) {
+            const auto gap = commands[i].at - commands[i - 1].at;
+            if (commands[i].text == commands[i - 1].text || commands[i].text == "ATH0")
+                QVERIFY2(gap >= kShort.listen + kShort.pause - 50ms && gap < kShort.listen + kShort.pause + 1500ms,
+                         qPrintable(QString::number(gap.count())));
+            if (commands[i - 1].text == "ATE0" || commands[i - 1].text == "AT+CMEE=1") // answered: no wait
+                QVERIFY2(gap < kShort.listen, qPrintable(QString::number(gap.count())));
+        }
+
+        QSerialPort other; // the port is given back
+        other.setPortName(rig.modem.devicePath());
+        QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+    }
+
+    void noOkInTime_retriesUntilCancelled_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<int>("replyDelayMs");
+
+        QTest::addRow("ERROR") << Reply::Error << 0;
+        QTest::addRow("ok in lower case") << Reply::LowercaseOk << 0;
+        QTest::addRow("silence") << Reply::Silent << 0;
+        QTest::addRow("OK after the listening time") << Reply::Ok << 400;
+    }
+
+    void noOkInTime_retriesUntilCancelled()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(int, replyDelayMs);
+
+        OperationRig rig({reply});
+        rig.modem.setReplyDelay(std::chrono::milliseconds(replyDelayMs));
+        rig.operation.start();
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lines.size(), 2, kWaitMs);
+        rig.operation.cancel(); // during the pause after the second attempt
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+
+        const QString failure = u"Echec du renvoi à 23:59:58"_s;
+        QCOMPARE(rig.lines, (QStringList{failure, failure}));
+        QVERIFY(rig.successes.isEmpty());
+        QCOMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATDT*21*0612345678#;"_ba}));
+        const auto commands = rig.modem.commands();
+        QVERIFY(commands[1].at - commands[0].at >= kShort.listen + kShort.pause - 50ms);
+    }
+
+    // Started twice, and again once done: one run all the same.
+    void requestChangedBetweenAttempts_appliesToNext()
+    {
+        OperationRig rig({Reply::Error, Reply::Ok});
+        rig.operation.start();
+        rig.operation.start();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lines.size(), 1, kWaitMs);
+        rig.request = OperationRequest::cancellation();
+        rig.clock.set(kLateEvening.addSecs(10));
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+        rig.operation.start();
+        QCOMPARE(rig.lines, (QStringList{u"Echec du renvoi à 23:59:58"_s, u"Annulation effectuée à 00:00:08"_s}));
+        QCOMPARE(rig.successes, QList{OperationRequest::Kind::Cancellation});
+        QTRY_COMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATDT#21#;"_ba, "ATH0"_ba}));
+        QTest::qWait(200);
+        QCOMPARE(rig.finishedCount, 1);
+        QCOMPARE(rig.modem.commands().size(), 3);
+    }
+
+    void unusablePort_reportsOnceWithoutRetry_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("holder"); // what stands in the way
+        QTest::addColumn<QString>("expected");
+
+        QTest::addRow("zero") << u"0"_s << QString() << portFailure(u"0"_s);
+        QTest::addRow("past the highest port") << u"256"_s << QString() << portFailure(u"256"_s);
+        QTest::addRow("missing device") << u"8"_s << u"dangling link"_s << portFailure(u"8"_s);
+        QTest::addRow("device held by another program") << u"3"_s << u"flock"_s << portFailure(u"3"_s);
+        QTest::addRow("device open in a program without lock") << u"3"_s << u"plain open"_s << portFailure(u"3"_s);
+        QTest::addRow("device held by another line of ours") << u"3"_s << u"second line"_s << portFailure(u"3"_s);
+        QTest::addRow("same device under another port number") << u"4"_s << u"second line"_s << portFailure(u"4"_s);
+    }
+
+    void unusablePort_reportsOnceWithoutRetry()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, holder);
+        QFETCH(QString, expected);
+
+        OperationRig rig({Reply::Ok});
+        rig.port = port;
+        QVERIFY(rig.folder.linkPort(4, rig.modem.devicePath()));
+        QVERIFY(rig.folder.linkPort(8, u"/dev/renvolia-unplugged-modem"_s));
+
+        QProcess other;
+        CommLine secondLine;
+        if (holder == u"flock"_s) {
+            other.start(u"flock"_s, {rig.modem.devicePath(), u"-c"_s, u"echo locked; exec sleep 60"_s});
+            QVERIFY(other.waitForReadyRead(5000));
+        } else if (holder == u"plain open"_s) {
+            other.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, rig.modem.devicePath()});
+            QVERIFY(other.waitForReadyRead(5000));
+        } else if (holder == u"second line"_s) {
+            QVERIFY(secondLine.setCommPort(kPort));
+            QVERIFY(secondLine.setPortOpen(true));
+        }
+
+        rig.operation.start();
+        QCOMPARE(rig.lines, QStringList{expected});
+        QCOMPARE(rig.finishedCount, 1);
+        QVERIFY(rig.operation.isFinished());
+        QVERIFY(!rig.operation.isRunning());
+        QTest::qWait(300);
+        QCOMPARE(rig.lines.size(), 1);
+        QVERIFY(rig.modem.receivedBytes().isEmpty());
+        other.kill();
+        other.waitForFinished();
+    }
+
+    void unsafeNumber_neverReachesTheLine_data()
+    {
+        QTest::addColumn<LineKind>("line");
+        QTest::addColumn<OperationRequest>("request");
+        const auto A = LineKind::Analog;
+        QTest::addRow("CR LF after the digits") << A << OperationRequest::forwarding(u"0612345678\r\n"_s);
+        QTest::addRow("a second command") << A << OperationRequest::forwarding(u"0612;ATZ"_s);
+        QTest::addRow("Arabic-Indic digits") << A << OperationRequest::forwarding(u"\u0660\u0666\u0661\u0662"_s);
+        QTest::addRow("no analogue code for all conditional")
+            << A << OperationRequest::forwarding(u"06"_s, ForwardingReason::AllConditional);
+        QTest::addRow("status on an analogue line")
+            << A << OperationRequest{OperationRequest::Kind::Status, {}, ForwardingReason::All, std::nullopt};
+        QTest::addRow("mobile: blanks inside") << LineKind::Mobile << OperationRequest::forwarding(u"06 12"_s);
+        QTest::addRow("mobile: 41 digits") << LineKind::Mobile << OperationRequest::forwarding(QString(41, u'6'));
+    }
+
+    // The configuration window passes its number as typed; the line still gets
+    // nothing but digits, "+" and blanks, and nothing the line cannot do.
+    void unsafeNumber_neverReachesTheLine()
+    {
+        QFETCH(LineKind, line);
+        QFETCH(OperationRequest, request);
+        OperationRig rig({Reply::Ok}, request);
+        rig.modem.setCellular(true);
+        rig.operation.setDialogue(dialogueFor(line));
+        rig.operation.start();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+        QCOMPARE(rig.lines, QStringList{kDialogueFailure});
+        QTest::qWait(100);
+        QCOMPARE(rig.modem.receivedBytes(), line == LineKind::Mobile ? kSetup : QByteArray());
+    }
+
+    void lineDisappears_endsTheOperation_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::addRow("modem unplugged while listening") << Reply::HangUp << QStringList{kDialogueFailure};
+        QTest::addRow("modem unplugged during the pause")
+            << Reply::Error << QStringList{u"Echec du renvoi à 23:59:58"_s, kDialogueFailure};
+    }
+
+    void lineDisappears_endsTheOperation()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(QStringList, expected);
+
+        OperationRig rig({reply});
+        QObject::connect(&rig.operation, &ForwardingOperation::reportLine, &rig.modem,
+                         &ModemSimulator::hangUp);
+        rig.operation.start();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+        QCOMPARE(rig.lines, expected);
+        QVERIFY(!rig.operation.isRunning());
+        QTest::qWait(kShort.pause.count() + 200);
+        QCOMPARE(rig.lines, expected);
+        QCOMPARE(rig.finishedCount, 1);
+    }
 };
-
-void TestForwardingOperation::reasonsAndLines_exactBytes_data()
-{
-    QTest::addColumn<LineKind>("line");
-    QTest::addColumn<OperationRequest>("request");
-    QTest::addColumn<ModemSetup>("setup");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QString>("diagnostic"); // found in the journal
-
-    using R = ForwardingReason;
-    const ModemSetup plain = [](ModemSimulator &) {};
-    const ModemSetup echoOff = [](ModemSimulator &modem) { modem.setEcho(false); };
-    const ModemSetup forwardedAll = [](ModemSimulator &modem) { modem.network().answer("AT+CCFC=0,3,\"0611\""); };
-    const OperationRequest status{OperationRequest::Kind::Status, {}, R::All, std::nullopt};
-    OperationRequest noReply = OperationRequest::forwarding(u"0612345678"_s, R::NoReply);
-    noReply.noReplySeconds = 20;
-
-    const auto A = LineKind::Analog;
-    QTest::addRow("analogue forwarding") << A << OperationRequest::forwarding(u"0612345678"_s) << plain
-        << "ATDT*21*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
-    QTest::addRow("analogue cancellation, no echo") << A << OperationRequest::cancellation() << echoOff
-        << "ATDT#21#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
-    QTest::addRow("analogue forwarding with an empty number") << A << OperationRequest::forwarding(QString()) << plain
-        << "ATDT*21*#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
-    QTest::addRow("analogue international number, OK late in the listening time") << A
-        << OperationRequest::forwarding(u"+33612345678"_s)
-        << ModemSetup([](ModemSimulator &modem) { modem.setReplyDelay(200ms); })
-        << "ATDT*21*+33612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
-    QTest::addRow("analogue busy") << A << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << plain
-        << "ATDT*67*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
-    QTest::addRow("analogue not reachable, cancelled") << A << OperationRequest::cancellation(R::NotReachable)
-        << plain << "ATDT#62#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
-    QTest::addRow("analogue every forwarding cancelled") << A << OperationRequest::cancellation(R::Every) << plain
-        << "ATDT##002#;\rATH0\r"_ba << QStringList{kCancelled} << QString();
-    QTest::addRow("analogue busy on the network's own code") << A
-        << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << ModemSetup([](ModemSimulator &) {
-               QSettings(PortSetting::storeLocation(), PortSetting::storeFormat()).setValue(u"Codes/busy-forward"_s, u"*90*{number}#"_s);
-           })
-        << "ATDT*90*0612345678#;\rATH0\r"_ba << QStringList{kForwarded} << QString();
-
-    const auto M = LineKind::Mobile;
-    QTest::addRow("mobile all, international") << M << OperationRequest::forwarding(u"+33612345678"_s) << plain
-        << kSetup + "AT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"
-        << QStringList{kForwarded, u"Renvoi actif vers +33612345678"_s} << QString();
-    QTest::addRow("mobile busy, no echo even before ATE0") << M << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << echoOff
-        << kSetup + "AT+CCFC=1,3,\"0612345678\",129\rAT+CCFC=1,2\r"
-        << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
-    QTest::addRow("mobile no reply after 20 s") << M << noReply << plain
-        << kSetup + "AT+CCFC=2,3,\"0612345678\",129,,,,20\rAT+CCFC=2,2\r"
-        << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
-    QTest::addRow("mobile not reachable, cancelled") << M << OperationRequest::cancellation(R::NotReachable)
-        << forwardedAll << kSetup + "AT+CCFC=3,4\rAT+CCFC=3,2\r" << QStringList{kCancelled, u"Aucun renvoi actif"_s}
-        << QString();
-    QTest::addRow("mobile every cancelled, status refused") << M << OperationRequest::cancellation(R::Every) << plain
-        << kSetup + "AT+CCFC=4,4\rAT+CCFC=4,2\r"
-        << QStringList{kCancelled, u"Etat du renvoi non communiqué par le réseau"_s}
-        << u"+CME ERROR: 4 (operation not supported)"_s;
-    QTest::addRow("mobile status, echo off") << M << status << ModemSetup([](ModemSimulator &modem) {
-        modem.setEcho(false);
-        modem.network().answer("AT+CCFC=0,3,\"0611\"");
-    }) << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers 0611"_s} << QString();
-    QTest::addRow("mobile status: echo kept, the voice class among others, unsolicited codes") << M << status
-        << ModemSetup([](ModemSimulator &modem) {
-               modem.network().answerNextWith("AT+CCFC=0,2\r\r\nRING\r\n\r\n+CCFC: 1,2,\"0622\",129\r\n+CCFC: 0,4\r\n"
-                                              "+CCFC: 1,1,\"+33611\",145,,,20\r\n\r\nOK\r\n");
-           })
-        << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers +33611"_s} << QString();
-    QTest::addRow("mobile +CME ERROR: 30, then OK") << M << OperationRequest::forwarding(u"0612345678"_s)
-        << ModemSetup([](ModemSimulator &modem) { modem.network().refuseNext(1, 30); })
-        << kSetup + "AT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,2\r"
-        << QStringList{u"Echec du renvoi à 23:59:58"_s, kForwarded, u"Renvoi actif vers 0612345678"_s}
-        << u"+CME ERROR: 30 (no network service)"_s;
-    QTest::addRow("mobile without AT+CMEE: plain ERROR, then OK") << M << OperationRequest::cancellation()
-        << ModemSetup([](ModemSimulator &modem) {
-               modem.network().setErrorCodesSupported(false);
-               modem.network().refuseNext(1, 30);
-           })
-        << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
-        << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
-        << u"the modem answered ERROR"_s;
-    QTest::addRow("mobile status line not understood, then understood") << M << status
-        << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: yes\r\n\r\nOK\r\n"); })
-        << kSetup + "AT+CCFC=0,2\rAT+CCFC=0,2\r"
-        << QStringList{u"Echec de la consultation à 23:59:58"_s, u"Aucun renvoi actif"_s}
-        << uR"(status line not understood: "+CCFC: yes"; received "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
-    QTest::addRow("mobile final result code dropped") << M << OperationRequest::cancellation()
-        << ModemSetup([](ModemSimulator &modem) { modem.network().dropFinalResults(1); })
-        << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
-        << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
-        << u"no final result code within the listening time"_s;
-}
-
-// Through the simulated modem, analogue or cellular; a failed attempt is
-// followed by the next one, and the hang-up comes, a listening time and a
-// pause later, even when the modem answered at once.
-void TestForwardingOperation::reasonsAndLines_exactBytes()
-{
-    QFETCH(LineKind, line);
-    QFETCH(OperationRequest, request);
-    QFETCH(ModemSetup, setup);
-    QFETCH(QByteArray, sent);
-    QFETCH(QStringList, lines);
-    QFETCH(QString, diagnostic);
-
-    OperationRig rig({Reply::Ok}, request);
-    rig.modem.setCellular(line == LineKind::Mobile);
-    setup(rig.modem);
-    rig.operation.setDialogue(dialogueFor(line));
-    QStringList diagnostics;
-    QObject::connect(&rig.operation, &ForwardingOperation::diagnostic, [&](const QString &text) { diagnostics << text; });
-    rig.operation.start();
-    QVERIFY(rig.operation.isRunning());
-
-    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
-    QVERIFY(!rig.operation.isRunning());
-    QCOMPARE(rig.operation.outcome(), ForwardingOperation::Outcome::Accepted);
-    QCOMPARE(rig.lines, lines);
-    QCOMPARE(rig.successes, QList{request.kind});
-    QTRY_COMPARE(rig.modem.receivedBytes(), sent);
-    QCOMPARE(diagnostics.join(u'\n').contains(diagnostic), true);
-    QCOMPARE(diagnostics.isEmpty(), diagnostic.isEmpty());
-    QFile journal(Journal::path());
-    QVERIFY(journal.open(QIODevice::ReadOnly));
-    const QString journalText = QString::fromUtf8(journal.readAll());
-    for (const QString &text : diagnostics + lines)
-        QVERIFY2(journalText.contains(u"COM3 "_s + text + u'\n'), qPrintable(text));
-    const auto commands = rig.modem.commands();
-    for (qsizetype i = 1; i < commands.size(); ++i) {
-        const auto gap = commands[i].at - commands[i - 1].at;
-        if (commands[i].text == commands[i - 1].text || commands[i].text == "ATH0")
-            QVERIFY2(gap >= kShort.listen + kShort.pause - 50ms && gap < kShort.listen + kShort.pause + 1500ms,
-                     qPrintable(QString::number(gap.count())));
-        if (commands[i - 1].text == "ATE0" || commands[i - 1].text == "AT+CMEE=1") // answered: no wait
-            QVERIFY2(gap < kShort.listen, qPrintable(QString::number(gap.count())));
-    }
-
-    QSerialPort other; // the port is given back
-    other.setPortName(rig.modem.devicePath());
-    QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
-}
-
-void TestForwardingOperation::noOkInTime_retriesUntilCancelled_data()
-{
-    QTest::addColumn<Reply>("reply");
-    QTest::addColumn<int>("replyDelayMs");
-
-    QTest::addRow("ERROR") << Reply::Error << 0;
-    QTest::addRow("ok in lower case") << Reply::LowercaseOk << 0;
-    QTest::addRow("silence") << Reply::Silent << 0;
-    QTest::addRow("OK after the listening time") << Reply::Ok << 400;
-}
-
-void TestForwardingOperation::noOkInTime_retriesUntilCancelled()
-{
-    QFETCH(Reply, reply);
-    QFETCH(int, replyDelayMs);
-
-    OperationRig rig({reply});
-    rig.modem.setReplyDelay(std::chrono::milliseconds(replyDelayMs));
-    rig.operation.start();
-
-    QTRY_COMPARE_WITH_TIMEOUT(rig.lines.size(), 2, kWaitMs);
-    rig.operation.cancel(); // during the pause after the second attempt
-    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
-
-    const QString failure = u"Echec du renvoi à 23:59:58"_s;
-    QCOMPARE(rig.lines, (QStringList{failure, failure}));
-    QVERIFY(rig.successes.isEmpty());
-    QCOMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATDT*21*0612345678#;"_ba}));
-    const auto commands = rig.modem.commands();
-    QVERIFY(commands[1].at - commands[0].at >= kShort.listen + kShort.pause - 50ms);
-}
-
-// Started twice, and again once done: one run all the same.
-void TestForwardingOperation::requestChangedBetweenAttempts_appliesToNext()
-{
-    OperationRig rig({Reply::Error, Reply::Ok});
-    rig.operation.start();
-    rig.operation.start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.lines.size(), 1, kWaitMs);
-    rig.request = OperationRequest::cancellation();
-    rig.clock.set(kLateEvening.addSecs(10));
-
-    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
-    rig.operation.start();
-    QCOMPARE(rig.lines, (QStringList{u"Echec du renvoi à 23:59:58"_s, u"Annulation effectuée à 00:00:08"_s}));
-    QCOMPARE(rig.successes, QList{OperationRequest::Kind::Cancellation});
-    QTRY_COMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATDT#21#;"_ba, "ATH0"_ba}));
-    QTest::qWait(200);
-    QCOMPARE(rig.finishedCount, 1);
-    QCOMPARE(rig.modem.commands().size(), 3);
-}
-
-void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry_data()
-{
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("holder"); // what stands in the way
-    QTest::addColumn<QString>("expected");
-
-    QTest::addRow("zero") << u"0"_s << QString() << portFailure(u"0"_s);
-    QTest::addRow("past the highest port") << u"256"_s << QString() << portFailure(u"256"_s);
-    QTest::addRow("missing device") << u"8"_s << u"dangling link"_s << portFailure(u"8"_s);
-    QTest::addRow("device held by another program") << u"3"_s << u"flock"_s << portFailure(u"3"_s);
-    QTest::addRow("device open in a program without lock") << u"3"_s << u"plain open"_s << portFailure(u"3"_s);
-    QTest::addRow("device held by another line of ours") << u"3"_s << u"second line"_s << portFailure(u"3"_s);
-    QTest::addRow("same device under another port number") << u"4"_s << u"second line"_s << portFailure(u"4"_s);
-}
-
-void TestForwardingOperation::unusablePort_reportsOnceWithoutRetry()
-{
-    QFETCH(QString, port);
-    QFETCH(QString, holder);
-    QFETCH(QString, expected);
-
-    OperationRig rig({Reply::Ok});
-    rig.port = port;
-    QVERIFY(rig.folder.linkPort(4, rig.modem.devicePath()));
-    QVERIFY(rig.folder.linkPort(8, u"/dev/renvolia-unplugged-modem"_s));
-
-    QProcess other;
-    CommLine secondLine;
-    if (holder == u"flock"_s) {
-        other.start(u"flock"_s, {rig.modem.devicePath(), u"-c"_s, u"echo locked; exec sleep 60"_s});
-        QVERIFY(other.waitForReadyRead(5000));
-    } else if (holder == u"plain open"_s) {
-        other.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, rig.modem.devicePath()});
-        QVERIFY(other.waitForReadyRead(5000));
-    } else if (holder == u"second line"_s) {
-        QVERIFY(secondLine.setCommPort(kPort));
-        QVERIFY(secondLine.setPortOpen(true));
-    }
-
-    rig.operation.start();
-    QCOMPARE(rig.lines, QStringList{expected});
-    QCOMPARE(rig.finishedCount, 1);
-    QVERIFY(rig.operation.isFinished());
-    QVERIFY(!rig.operation.isRunning());
-    QTest::qWait(300);
-    QCOMPARE(rig.lines.size(), 1);
-    QVERIFY(rig.modem.receivedBytes().isEmpty());
-    other.kill();
-    other.waitForFinished();
-}
-
-void TestForwardingOperation::unsafeNumber_neverReachesTheLine_data()
-{
-    QTest::addColumn<LineKind>("line");
-    QTest::addColumn<OperationRequest>("request");
-    const auto A = LineKind::Analog;
-    QTest::addRow("CR LF after the digits") << A << OperationRequest::forwarding(u"0612345678\r\n"_s);
-    QTest::addRow("a second command") << A << OperationRequest::forwarding(u"0612;ATZ"_s);
-    QTest::addRow("Arabic-Indic digits") << A << OperationRequest::forwarding(u"\u0660\u0666\u0661\u0662"_s);
-    QTest::addRow("no analogue code for all conditional")
-        << A << OperationRequest::forwarding(u"06"_s, ForwardingReason::AllConditional);
-    QTest::addRow("status on an analogue line")
-        << A << OperationRequest{OperationRequest::Kind::Status, {}, ForwardingReason::All, std::nullopt};
-    QTest::addRow("mobile: blanks inside") << LineKind::Mobile << OperationRequest::forwarding(u"06 12"_s);
-    QTest::addRow("mobile: 41 digits") << LineKind::Mobile << OperationRequest::forwarding(QString(41, u'6'));
-}
-
-// The configuration window passes its number as typed; the line still gets
-// nothing but digits, "+" and blanks, and nothing the line cannot do.
-void TestForwardingOperation::unsafeNumber_neverReachesTheLine()
-{
-    QFETCH(LineKind, line);
-    QFETCH(OperationRequest, request);
-    OperationRig rig({Reply::Ok}, request);
-    rig.modem.setCellular(true);
-    rig.operation.setDialogue(dialogueFor(line));
-    rig.operation.start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
-    QCOMPARE(rig.lines, QStringList{kDialogueFailure});
-    QTest::qWait(100);
-    QCOMPARE(rig.modem.receivedBytes(), line == LineKind::Mobile ? kSetup : QByteArray());
-}
-
-void TestForwardingOperation::lineDisappears_endsTheOperation_data()
-{
-    QTest::addColumn<Reply>("reply");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::addRow("modem unplugged while listening") << Reply::HangUp << QStringList{kDialogueFailure};
-    QTest::addRow("modem unplugged during the pause")
-        << Reply::Error << QStringList{u"Echec du renvoi à 23:59:58"_s, kDialogueFailure};
-}
-
-void TestForwardingOperation::lineDisappears_endsTheOperation()
-{
-    QFETCH(Reply, reply);
-    QFETCH(QStringList, expected);
-
-    OperationRig rig({reply});
-    QObject::connect(&rig.operation, &ForwardingOperation::reportLine, &rig.modem,
-                     &ModemSimulator::hangUp);
-    rig.operation.start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
-    QCOMPARE(rig.lines, expected);
-    QVERIFY(!rig.operation.isRunning());
-    QTest::qWait(kShort.pause.count() + 200);
-    QCOMPARE(rig.lines, expected);
-    QCOMPARE(rig.finishedCount, 1);
-}
 
 QTEST_GUILESS_MAIN(TestForwardingOperation)
 #include "tst_forwardingoperation.moc"

@@ -61,163 +61,154 @@ class TestFrmGenerique : public QObject
 {
     Q_OBJECT
 private slots:
-    void success_ticksItsBox_data();
-    void success_ticksItsBox();
-    void controlsAsHandedOver_data();
-    void controlsAsHandedOver();
-    void stopKeys_stopRetriesThenClose_data();
-    void stopKeys_stopRetriesThenClose();
-    void closeWhileListening_takesEffectAtEndOfAttempt();
-    void tickChangedDuringPause_appliesToNextAttempt();
+    void success_ticksItsBox_data()
+    {
+        QTest::addColumn<LineKind>("line");
+        QTest::addColumn<OperationRequest>("request");
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("ticked");
+        QTest::addColumn<QString>("grey");
+        QTest::addColumn<bool>("realTimings");
+
+        QTest::addRow("forwarding on the production waits, 7 s of listening and 3 s of pause") << LineKind::Analog
+            << OperationRequest::forwarding(u"0612345678"_s) << u"\r\nRenvoi effectué à 12:00:05"_s
+            << "ATDT*21*0612345678#;\rATH0\r"_ba << u"chkTerminé"_s << u"chkAnnulation"_s << true;
+        QTest::addRow("cancellation") << LineKind::Analog << OperationRequest::cancellation()
+            << u"\r\nAnnulation effectuée à 12:00:05"_s << "ATDT#21#;\rATH0\r"_ba << u"chkAnnulation"_s << u"chkTerminé"_s
+            << false;
+        QTest::addRow("forwarding on a mobile line, with the network's answer")
+            << LineKind::Mobile << OperationRequest::forwarding(u"+33612345678"_s)
+            << u"\r\nRenvoi effectué à 12:00:05\r\nRenvoi actif vers +33612345678"_s
+            << "ATE0\rAT+CMEE=1\rAT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"_ba << u"chkTerminé"_s
+            << u"chkAnnulation"_s << false;
+    }
+
+    void success_ticksItsBox()
+    {
+        QFETCH(LineKind, line);
+        QFETCH(OperationRequest, request);
+        QFETCH(QString, report);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, ticked);
+        QFETCH(QString, grey);
+        QFETCH(bool, realTimings);
+
+        WindowRig rig({Reply::Ok}, request, realTimings ? OperationTimings{} : kShort, line);
+        QVERIFY(rig.window->isVisible());
+        QCOMPARE(rig.button(), u"Annuler"_s);
+        QCOMPARE(rig.value(grey), 2);
+        QCOMPARE(rig.value(ticked), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, 15000);
+        QCOMPARE(rig.value(ticked), 1);
+        QCOMPARE(rig.value(grey), 2);
+        QCOMPARE(rig.report(), kHeading + report);
+        QTRY_COMPARE(rig.modem.receivedBytes(), sent);
+        if (realTimings) {
+            const auto commands = rig.modem.commands();
+            const auto gap = commands[1].at - commands[0].at;
+            QVERIFY2(gap >= 9950ms && gap < 11500ms, qPrintable(QString::number(gap.count())));
+        }
+    }
+
+    void controlsAsHandedOver_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addRow("ten digits") << u"0612345678"_s;
+        QTest::addRow("200 digits keep the layout") << QString(200, u'7');
+    }
+
+    void controlsAsHandedOver()
+    {
+        QFETCH(QString, number);
+        WindowRig rig({Reply::Silent}, OperationRequest::forwarding(number));
+        QCOMPARE(rig.window->objectName(), u"frmGénérique"_s);
+        QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel"_s);
+        QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), number);
+        QVERIFY(rig.control<QLabel>(u"lblNuméro"_s)->font().bold());
+        QCOMPARE(overlappingWidgets(*rig.window), QString());
+        FrmGenerique reference([] { return QString(); });
+        reference.handOver(OperationRequest::forwarding(u"0612345678"_s));
+        QCOMPARE(rig.window->sizeHint(), reference.sizeHint());
+        for (const QString &box : {u"chkAnnulation"_s, u"chkTerminé"_s}) {
+            const auto *check = rig.control<kvoCheck>(box);
+            QVERIFY2(check->width() >= check->sizeHint().width(), qPrintable(box));
+        }
+        QCOMPARE(rig.control<kvoCheck>(u"chkAnnulation"_s)->Caption(), u"Annulation effectuée"_s);
+        QCOMPARE(rig.control<kvoCheck>(u"chkTerminé"_s)->Caption(), u"Renvoi effectué"_s);
+        QCOMPARE(rig.report(), kHeading);
+        QVERIFY(rig.control<QPushButton>(u"cmdCancel"_s)->isDefault());
+    }
+
+    void stopKeys_stopRetriesThenClose_data()
+    {
+        QTest::addColumn<int>("key"); // 0: a mouse click on the button
+        QTest::addRow("Enter") << int(Qt::Key_Return);
+        QTest::addRow("keypad Enter") << int(Qt::Key_Enter);
+        QTest::addRow("Esc") << int(Qt::Key_Escape);
+        QTest::addRow("click on Annuler") << 0;
+    }
+
+    void stopKeys_stopRetriesThenClose()
+    {
+        QFETCH(int, key);
+        WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
+        auto *button = rig.control<QPushButton>(u"cmdCancel"_s);
+        auto press = [&] {
+            if (key == 0)
+                QTest::mouseClick(button, Qt::LeftButton);
+            else
+                QTest::keyClick(rig.window, Qt::Key(key));
+        };
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s, kWaitMs);
+        press(); // during the pause: no further attempt, no further line
+        QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+        QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
+        QCOMPARE(rig.modem.commands().size(), 1);
+
+        press(); // after the end: closes the window
+        QTRY_VERIFY(rig.window.isNull());
+    }
+
+    // The window answers at once while the modem is listened to; the attempt in
+    // progress still runs to its end and reports, and closing waits for it.
+    void closeWhileListening_takesEffectAtEndOfAttempt()
+    {
+        WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.modem.commands().size(), 1, kWaitMs);
+        QVERIFY(!rig.window->close()); // stops the retries, as "Annuler" does
+        QVERIFY(!rig.window->isRunning());
+        QCOMPARE(rig.button(), u"Annuler"_s);
+
+        QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec"_s), kWaitMs);
+        QVERIFY(!rig.window->close()); // during the pause
+        QVERIFY(rig.window->isVisible());
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+        QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
+        QCOMPARE(rig.modem.commands().size(), 1);
+        QVERIFY(rig.window->close());
+        QTRY_VERIFY(rig.window.isNull());
+    }
+
+    void tickChangedDuringPause_appliesToNextAttempt()
+    {
+        WindowRig rig({Reply::Error, Reply::Ok}, OperationRequest::forwarding(u"0612345678"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec du renvoi"_s), kWaitMs);
+        *rig.control<kvoCheck>(u"chkAnnulation"_s) = 0;
+        rig.window->hide(); // shown again: nothing starts anew
+        rig.window->show();
+        rig.window->activateWindow();
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+        QTest::qWait(300);
+        QCOMPARE(rig.modem.commands().size(), 3); // two dials and the hang-up
+        QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05\r\nAnnulation effectuée à 12:00:05"_s);
+        QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
+        QCOMPARE(rig.modem.commands().at(1).text, "ATDT#21#;"_ba);
+    }
 };
-
-void TestFrmGenerique::success_ticksItsBox_data()
-{
-    QTest::addColumn<LineKind>("line");
-    QTest::addColumn<OperationRequest>("request");
-    QTest::addColumn<QString>("report");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<QString>("ticked");
-    QTest::addColumn<QString>("grey");
-    QTest::addColumn<bool>("realTimings");
-
-    QTest::addRow("forwarding on the production waits, 7 s of listening and 3 s of pause") << LineKind::Analog
-        << OperationRequest::forwarding(u"0612345678"_s) << u"\r\nRenvoi effectué à 12:00:05"_s
-        << "ATDT*21*0612345678#;\rATH0\r"_ba << u"chkTerminé"_s << u"chkAnnulation"_s << true;
-    QTest::addRow("cancellation") << LineKind::Analog << OperationRequest::cancellation()
-        << u"\r\nAnnulation effectuée à 12:00:05"_s << "ATDT#21#;\rATH0\r"_ba << u"chkAnnulation"_s << u"chkTerminé"_s
-        << false;
-    QTest::addRow("forwarding on a mobile line, with the network's answer")
-        << LineKind::Mobile << OperationRequest::forwarding(u"+33612345678"_s)
-        << u"\r\nRenvoi effectué à 12:00:05\r\nRenvoi actif vers +33612345678"_s
-        << "ATE0\rAT+CMEE=1\rAT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"_ba << u"chkTerminé"_s
-        << u"chkAnnulation"_s << false;
-}
-
-void TestFrmGenerique::success_ticksItsBox()
-{
-    QFETCH(LineKind, line);
-    QFETCH(OperationRequest, request);
-    QFETCH(QString, report);
-    QFETCH(QByteArray, sent);
-    QFETCH(QString, ticked);
-    QFETCH(QString, grey);
-    QFETCH(bool, realTimings);
-
-    WindowRig rig({Reply::Ok}, request, realTimings ? OperationTimings{} : kShort, line);
-    QVERIFY(rig.window->isVisible());
-    QCOMPARE(rig.button(), u"Annuler"_s);
-    QCOMPARE(rig.value(grey), 2);
-    QCOMPARE(rig.value(ticked), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, 15000);
-    QCOMPARE(rig.value(ticked), 1);
-    QCOMPARE(rig.value(grey), 2);
-    QCOMPARE(rig.report(), kHeading + report);
-    QTRY_COMPARE(rig.modem.receivedBytes(), sent);
-    if (realTimings) {
-        const auto commands = rig.modem.commands();
-        const auto gap = commands[1].at - commands[0].at;
-        QVERIFY2(gap >= 9950ms && gap < 11500ms, qPrintable(QString::number(gap.count())));
-    }
-}
-
-void TestFrmGenerique::controlsAsHandedOver_data()
-{
-    QTest::addColumn<QString>("number");
-    QTest::addRow("ten digits") << u"0612345678"_s;
-    QTest::addRow("200 digits keep the layout") << QString(200, u'7');
-}
-
-void TestFrmGenerique::controlsAsHandedOver()
-{
-    QFETCH(QString, number);
-    WindowRig rig({Reply::Silent}, OperationRequest::forwarding(number));
-    QCOMPARE(rig.window->objectName(), u"frmGénérique"_s);
-    QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel"_s);
-    QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), number);
-    QVERIFY(rig.control<QLabel>(u"lblNuméro"_s)->font().bold());
-    QCOMPARE(overlappingWidgets(*rig.window), QString());
-    FrmGenerique reference([] { return QString(); });
-    reference.handOver(OperationRequest::forwarding(u"0612345678"_s));
-    QCOMPARE(rig.window->sizeHint(), reference.sizeHint());
-    for (const QString &box : {u"chkAnnulation"_s, u"chkTerminé"_s}) {
-        const auto *check = rig.control<kvoCheck>(box);
-        QVERIFY2(check->width() >= check->sizeHint().width(), qPrintable(box));
-    }
-    QCOMPARE(rig.control<kvoCheck>(u"chkAnnulation"_s)->Caption(), u"Annulation effectuée"_s);
-    QCOMPARE(rig.control<kvoCheck>(u"chkTerminé"_s)->Caption(), u"Renvoi effectué"_s);
-    QCOMPARE(rig.report(), kHeading);
-    QVERIFY(rig.control<QPushButton>(u"cmdCancel"_s)->isDefault());
-}
-
-void TestFrmGenerique::stopKeys_stopRetriesThenClose_data()
-{
-    QTest::addColumn<int>("key"); // 0: a mouse click on the button
-    QTest::addRow("Enter") << int(Qt::Key_Return);
-    QTest::addRow("keypad Enter") << int(Qt::Key_Enter);
-    QTest::addRow("Esc") << int(Qt::Key_Escape);
-    QTest::addRow("click on Annuler") << 0;
-}
-
-void TestFrmGenerique::stopKeys_stopRetriesThenClose()
-{
-    QFETCH(int, key);
-    WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
-    auto *button = rig.control<QPushButton>(u"cmdCancel"_s);
-    auto press = [&] {
-        if (key == 0)
-            QTest::mouseClick(button, Qt::LeftButton);
-        else
-            QTest::keyClick(rig.window, Qt::Key(key));
-    };
-
-    QTRY_COMPARE_WITH_TIMEOUT(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s, kWaitMs);
-    press(); // during the pause: no further attempt, no further line
-    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
-    QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
-    QCOMPARE(rig.modem.commands().size(), 1);
-
-    press(); // after the end: closes the window
-    QTRY_VERIFY(rig.window.isNull());
-}
-
-// The window answers at once while the modem is listened to; the attempt in
-// progress still runs to its end and reports, and closing waits for it.
-void TestFrmGenerique::closeWhileListening_takesEffectAtEndOfAttempt()
-{
-    WindowRig rig({Reply::Error}, OperationRequest::forwarding(u"0612345678"_s));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.modem.commands().size(), 1, kWaitMs);
-    QVERIFY(!rig.window->close()); // stops the retries, as "Annuler" does
-    QVERIFY(!rig.window->isRunning());
-    QCOMPARE(rig.button(), u"Annuler"_s);
-
-    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec"_s), kWaitMs);
-    QVERIFY(!rig.window->close()); // during the pause
-    QVERIFY(rig.window->isVisible());
-
-    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
-    QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
-    QCOMPARE(rig.modem.commands().size(), 1);
-    QVERIFY(rig.window->close());
-    QTRY_VERIFY(rig.window.isNull());
-}
-
-void TestFrmGenerique::tickChangedDuringPause_appliesToNextAttempt()
-{
-    WindowRig rig({Reply::Error, Reply::Ok}, OperationRequest::forwarding(u"0612345678"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.report().contains(u"Echec du renvoi"_s), kWaitMs);
-    *rig.control<kvoCheck>(u"chkAnnulation"_s) = 0;
-    rig.window->hide(); // shown again: nothing starts anew
-    rig.window->show();
-    rig.window->activateWindow();
-
-    QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
-    QTest::qWait(300);
-    QCOMPARE(rig.modem.commands().size(), 3); // two dials and the hang-up
-    QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05\r\nAnnulation effectuée à 12:00:05"_s);
-    QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
-    QCOMPARE(rig.modem.commands().at(1).text, "ATDT#21#;"_ba);
-}
 
 QTEST_MAIN(TestFrmGenerique)
 #include "tst_frmgenerique.moc"
