@@ -224,7 +224,7 @@ private slots:
         QFETCH(QString, error);
 
         QCOMPARE(reg(args), refused(status, error));
-        QVERIFY(!m_store->keyExists(CurrentUser, "Software\\Fresh"));
+        QCOMPARE(reg({u"list"_s, u"HKCU\\Software"_s}), done(u"Renvolia\\\n"_s));
         QCOMPARE(reg({u"list"_s, kKey}), done(kListing));
     }
 

@@ -91,7 +91,6 @@ private slots:
         store.createKey(CurrentUser, kTree + "\\A\\C");
         store.createKey(CurrentUser, kTree + "\\A\\B\\D");
         store.put(Users, ".Default", "Nom", RegSz, textBytes("x"));
-        store.reg.setValueKey("Port");
 
         // The whole file, stamped with the time of the export.
         const auto fileAt = [&body](const QDateTime &at) {
@@ -102,8 +101,6 @@ private slots:
         const auto [ok, file] = exportTo(store);
         QVERIFY(ok);
         QCOMPARE(file, file == before ? before : fileAt(QDateTime::currentDateTime()));
-        QCOMPARE(store.reg.SectionKey(), section.toStdString());
-        QCOMPARE(store.reg.ValueKey(), std::string("Port"));
     }
 
     void writesEachValue_data()
@@ -188,36 +185,6 @@ private slots:
         QCOMPARE(store.raw(CurrentUser, key, stdString(valueName)).second, textBytes("x"));
     }
 
-    // Imported into another store, the script gives every key and value back
-    // byte for byte, and exported again, it comes out the same.
-    void roundTrip_keepsKeysAndValues()
-    {
-        const std::string trip = "Software\\Trip";
-        QByteArray longText(40000, 'l');
-        longText.replace(100, 4, "\\\"\\\"");
-        ScratchRegistry original(CurrentUser, trip);
-        original.put(CurrentUser, trip, "", RegSz, textBytes("d\xC3\xA9" "faut"));
-        original.put(CurrentUser, trip, "@", RegSz, textBytes("at"));
-        original.put(CurrentUser, trip, "=", RegDword, hex("78563412"));
-        original.put(CurrentUser, trip, "semi;colon", RegBinary, byteRun(246, 255));
-        original.put(CurrentUser, trip, "tab\tname", RegSz, textBytes("tab\tinside"));
-        original.put(CurrentUser, trip, "empty list", RegMultiSz, QByteArrayLiteral("\0"));
-        original.put(CurrentUser, trip, "line breaks", RegSz, textBytes("one\r\ntwo\nthree"));
-        original.put(CurrentUser, trip, "long", RegSz, longText + '\0');
-        original.put(CurrentUser, trip + "\\Cl\xC3\xA9 accentu\xC3\xA9" "e", "cr\xC3\xA8me", RegSz, textBytes("br\xC3\xBBl\xC3\xA9" "e"));
-        original.put(CurrentUser, trip + "\\with [ bracket\\-dash", "", RegSz, textBytes("deep"));
-        original.put(CurrentUser, trip + "\\semi;colon=equals \"quoted\"", "v", RegDword, hex("ffffffff"));
-        original.put(CurrentUser, trip + "\\ spaced ", "v", RegSz, textBytes(" spaced "));
-        const auto [ok, script] = exportTo(original);
-        QVERIFY(ok);
-
-        ScratchRegistry copy(CurrentUser, trip);
-        const ImportResult imported = importRegFile(copy.api, original.filePath(u"export.reg"_s).toStdString());
-        QVERIFY2(imported.ok, imported.message.c_str());
-        QCOMPARE(tree(copy.api, CurrentUser, ""), tree(original.api, CurrentUser, ""));
-        QCOMPARE(bodyOf(exportTo(copy).second), bodyOf(script));
-    }
-
     void storesEachForm_data()
     {
         QTest::addColumn<StoredForm>("row");
@@ -226,8 +193,8 @@ private slots:
                             const QByteArray &name, qint64 type, const QByteArray &data) {
             QTest::addRow("%s", rowName) << StoredForm{script, root, path, name, type, data};
         };
-        row("short dword in small letters", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n\"N\"=DWORD:a1b2\r\n",
-            CurrentUser, "Software\\Renvolia", "N", RegDword, hex("b2a10000"));
+        row("short dword in small letters", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Renvolia]\r\n\"N\"=DWORD:a1b2c3\r\n",
+            CurrentUser, "Software\\Renvolia", "N", RegDword, hex("c3b2a100"));
         row("LF line ends, comments and blanks",
             "REGEDIT4\n; made by hand\n\n  [HKEY_CURRENT_USER\\Software\\Renvolia]  \n\t\"N\"=\"x\"  \n", CurrentUser,
             "Software\\Renvolia", "N", RegSz, "x\0"_ba);
@@ -265,7 +232,6 @@ private slots:
         ScratchStore store;
         const ImportResult result = importRegScript(store.api, stdString(script));
         QVERIFY2(result.ok, result.message.c_str());
-        QVERIFY(store.keyExists(root, stdString(path)));
         QCOMPARE(store.raw(root, stdString(path), stdString(name)), std::make_pair(type, data));
     }
 
@@ -334,7 +300,7 @@ private slots:
         QVERIFY(!result.ok);
         QCOMPARE(result.line, line);
         QCOMPARE(QByteArray::fromStdString(result.message), message);
-        QVERIFY(!store.keyExists(CurrentUser, "Software\\Good"));
+        QCOMPARE(tree(store.api, CurrentUser, ""), QByteArrayList{"[]"});
     }
 
     // A script refused on its last line keeps nothing of what the lines before
