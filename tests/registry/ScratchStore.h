@@ -138,21 +138,12 @@ struct ScratchStore
         ::put(api, root, path, name, type, data);
     }
 
-    bool keyExists(registry::Key root, const std::string &path)
-    {
-        registry::Key key = 0;
-        if (api.openKey(root, path, registry::QueryValue, &key) != registry::Success)
-            return false;
-        api.closeKey(key);
-        return true;
-    }
-
-    // A value's type and bytes as stored; type -1 when there is no such value.
+    // A value's type and bytes as stored; type -1 when the key has no such value, -2 when there is no such key.
     std::pair<qint64, QByteArray> raw(registry::Key root, const std::string &path, const std::string &name)
     {
         registry::Key key = 0;
         if (api.openKey(root, path, registry::QueryValue, &key) != registry::Success)
-            return {-1, {}};
+            return {-2, {}};
         const ReadValue value = readValue(api, key, QByteArray::fromStdString(name));
         api.closeKey(key);
         return {value.result == registry::Success ? qint64(value.type) : -1, value.data};
@@ -175,15 +166,3 @@ struct ScratchRegistry : ScratchStore
 };
 
 Q_DECLARE_METATYPE(VariantValue)
-
-namespace QTest {
-// A registry class value in failure messages: its kind, then its bytes.
-template <>
-inline char *toString(const VariantValue &value)
-{
-    static const char *const kinds[] = {"empty", "text", "int16", "int32", "bytes"};
-    const std::string bytes = variantText(value);
-    const QByteArray text = kinds[value.index()] + (' ' + QByteArray(bytes.data(), qsizetype(bytes.size())).toHex(' '));
-    return qstrdup(text.constData());
-}
-} // namespace QTest
