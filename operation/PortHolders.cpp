@@ -36,15 +36,19 @@ template <typename Visit>
 void forEachEntry(int folder, Visit visit)
 {
     alignas(dirent64) char buffer[8192];
+    // The kernel fills the buffer while the next entry fits: with room left for
+    // the longest one, the folder has ended, and asking again would only say so.
+    constexpr ssize_t longestEntry = sizeof(dirent64) + 8;
     ssize_t size;
-    while ((size = ::getdents64(folder, buffer, sizeof buffer)) > 0) {
+    do {
+        size = ::getdents64(folder, buffer, sizeof buffer);
         for (ssize_t at = 0; at < size;) {
             const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
             at += entry->d_reclen;
             if (entry->d_name[0] != '.' && !visit(entry->d_name))
                 return;
         }
-    }
+    } while (size > ssize_t(sizeof buffer) - longestEntry);
 }
 
 int openInProcess(int procFolder, const char *pid, const char *name, int flags)
