@@ -161,20 +161,23 @@ private slots:
 
         QCOMPARE(json.process.exitCode(), 0);
         QStringList kinds;
-        QJsonObject attempt, end;
+        QMap<QString, QJsonObject> events;
         for (const QString &line : json.out()) {
             QJsonParseError error;
             const QJsonObject event = QJsonDocument::fromJson(line.toUtf8(), &error).object();
             QCOMPARE(error.error, QJsonParseError::NoError);
             QVERIFY(QDateTime::fromString(event.value(u"time"_s).toString(), Qt::ISODate).isValid());
             kinds << event.value(u"event"_s).toString();
-            (kinds.last() == u"attempt"_s ? attempt : end) = event;
+            events.insert(kinds.last(), event);
         }
         QCOMPARE(kinds, (QStringList{u"attempt"_s, u"hangup"_s, u"result"_s, u"end"_s}));
+        const QJsonObject attempt = events[u"attempt"_s], result = events[u"result"_s];
         QCOMPARE(attempt.value(u"sent"_s).toString(), u"ATDT#21#;\r"_s);
         QCOMPARE(attempt.value(u"port"_s).toInt(), 4);
         QCOMPARE(attempt.value(u"device"_s).toString(), json.modem.devicePath());
-        QCOMPARE(end.value(u"outcome"_s).toString(), u"accepted"_s);
+        QCOMPARE((QList<QJsonValue>{result[u"attempt"_s], result[u"accepted"_s]}), (QList<QJsonValue>{1, true}));
+        QVERIFY(lineAtTime(u"Annulation effectuée à "_s).match(result[u"line"_s].toString()).hasMatch());
+        QCOMPARE(events[u"end"_s].value(u"outcome"_s).toString(), u"accepted"_s);
     }
 
     void stopSignal_hangsUpThenEnds()
@@ -230,7 +233,7 @@ private slots:
         QCOMPARE(run.exitCode(), 3);
         QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()),
                  u"COM7 n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application.\n"_s);
-        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"(sleep)"_s));
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"held open by pid %1 (sleep)"_s.arg(holder.processId())));
 
         run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=7"_s, u"--json"_s});
         QVERIFY(run.waitForFinished(5000));
