@@ -274,9 +274,11 @@ private slots:
         fourth("a value name of 16,384 characters", "\"" + QByteArray(16384, 'v') + "\"=\"x\"",
                "the value's name is longer than 16,383 characters");
         fourth("a byte Windows-1252 has no character for", "\"\x81\"=\"x\"", "the line is not valid code page 1252");
-        QTest::addRow("a text of hex(1) that is no UTF-16LE in version 5.00")
-            << kVersion5 + kGood.mid(10) + "\"v\"=\"x\"\r\n\"w\"=hex(1):41,00,00\r\n" << 4
-            << "the bytes of the text are not valid UTF-16LE"_ba;
+        for (const auto &[name, bytes] : {std::pair{"cut short", "41,00,00"}, {"a low surrogate first", "00,dc,00,dc,00,00"},
+                                          {"a high surrogate before A", "00,d8,41,00,00,00"}})
+            QTest::addRow("a text of hex(1) in version 5.00, %s", name)
+                << kVersion5 + kGood.mid(10) + "\"v\"=\"x\"\r\n\"w\"=hex(1):" + bytes + "\r\n" << 4
+                << "the bytes of the text are not valid UTF-16LE"_ba;
         QTest::addRow("UTF-16LE cut in the middle of a character") << "\xFF\xFE"_ba + utf16(QString::fromLatin1(kVersion5)) + "A" << 2
                                                                    << "the line is not valid UTF-16LE"_ba;
     }
