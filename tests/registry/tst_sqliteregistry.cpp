@@ -222,8 +222,8 @@ private slots:
         const QByteArray phone = "\xF0\x9F\x93\x9E";
         row("16,383 four-byte characters", phone.repeated(16383), RegSz, phone, Success);
         row("a name that is no UTF-8", "Cl\xE9", RegSz, "x", InvalidParameter);
-        row("a text that is no UTF-8", "v", RegExpandSz, "caf\xE9", InvalidParameter);
-        row("a list of texts that is no UTF-8", "v", RegMultiSz, "\xE9\0"_ba, InvalidParameter);
+        row("a text with a character past U+10FFFF", "v", RegExpandSz, "caf\xF4\x90\x80\x80", InvalidParameter);
+        row("a list of texts with a UTF-8 surrogate", "v", RegMultiSz, "\xED\xA0\x80\0"_ba, InvalidParameter);
     }
 
     // A refused name or text leaves nothing behind.
