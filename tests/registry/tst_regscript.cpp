@@ -279,7 +279,8 @@ private slots:
             QTest::addRow("a text of hex(1) in version 5.00, %s", name)
                 << kVersion5 + kGood.mid(10) + "\"v\"=\"x\"\r\n\"w\"=hex(1):" + bytes + "\r\n" << 4
                 << "the bytes of the text are not valid UTF-16LE"_ba;
-        QTest::addRow("UTF-16LE cut in the middle of a character") << "\xFF\xFE"_ba + utf16(QString::fromLatin1(kVersion5)) + "A" << 2
+        // U+010A is 0A 01 in UTF-16LE: its 0A is no line feed.
+        QTest::addRow("UTF-16LE cut in the middle of a character") << "\xFF\xFE"_ba + utf16(QString::fromLatin1(kVersion5) + u"; Ċ\r\n"_s) + "A" << 3
                                                                    << "the line is not valid UTF-16LE"_ba;
     }
 
