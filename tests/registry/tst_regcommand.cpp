@@ -73,7 +73,7 @@ private slots:
     }
 
     // Under kKey: subkeys Alpha and Beta\Gamma (with a value) and values of every
-    // kind, named in order.
+    // kind, named in order; Tabbed without the terminator a text may lack.
     void init()
     {
         m_store = std::make_unique<ScratchStore>();
@@ -87,7 +87,7 @@ private slots:
         s.put(CurrentUser, kPath, "Lines", RegMultiSz, QByteArrayLiteral("x\0y z\0\0"));
         s.put(CurrentUser, kPath, "Path", RegExpandSz, QByteArrayLiteral("%HOME%\\bin\0"));
         s.put(CurrentUser, kPath, "Short", RegDword, hex("0700"));
-        s.put(CurrentUser, kPath, "Tabbed", RegSz, QByteArrayLiteral("a\tb\nc\0"));
+        s.put(CurrentUser, kPath, "Tabbed", RegSz, QByteArrayLiteral("a\tb\nc"));
         s.put(CurrentUser, kPath, "Wide", 11, hex("0100000000000000"));
     }
 
