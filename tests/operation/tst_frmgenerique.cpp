@@ -6,6 +6,7 @@
 #include "kvoCheck.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -126,6 +127,10 @@ private slots:
         QCOMPARE(rig.window->windowTitle(), u"Renvolia d'appel"_s);
         QCOMPARE(rig.control<QLabel>(u"lblNuméro"_s)->text(), number);
         QVERIFY(rig.control<QLabel>(u"lblNuméro"_s)->font().bold());
+        const QImage shot = rig.control<QLabel>(u"lblNuméro"_s)->grab().toImage();
+        QImage blank(shot.size(), shot.format());
+        blank.fill(shot.pixel(0, 0));
+        QVERIFY2(shot != blank, "the number is drawn");
         QCOMPARE(overlappingWidgets(*rig.window), QString());
         FrmGenerique reference([] { return QString(); });
         reference.handOver(OperationRequest::forwarding(u"0612345678"_s));
