@@ -75,8 +75,10 @@ enum ValueType : std::uint32_t {
     RegMultiSz = 7,
 };
 
-// The longest key name and value name, in characters; longer ones are
-// refused with InvalidParameter, as are names that are not valid text.
+// The longest key name and value name, in UTF-16 units as Windows counts
+// them (two for a character beyond the Basic Multilingual Plane); longer
+// ones are refused with InvalidParameter, as are names that are not valid
+// text.
 constexpr std::size_t MaxKeyNameLength = 255;
 constexpr std::size_t MaxValueNameLength = 16383;
 

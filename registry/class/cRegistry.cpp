@@ -43,13 +43,14 @@ std::optional<std::int32_t> integerOf(const VariantValue &value)
     return std::nullopt;
 }
 
-// Reads a value's data, asking again with the new size if it grew meanwhile.
-std::optional<ByteArray> readData(RegistryApi &api, Key key, const std::string &name, std::uint32_t size)
+// Reads a value's type and data, asking again with the new size if it grew meanwhile.
+std::optional<ByteArray> readData(RegistryApi &api, Key key, const std::string &name, std::uint32_t size,
+                                  std::uint32_t &type)
 {
     for (int tries = 0; tries < 4; ++tries) {
         ByteArray data(size);
         std::uint32_t got = size;
-        const Result result = api.queryValue(key, name, nullptr, data.data(), &got);
+        const Result result = api.queryValue(key, name, &type, data.data(), &got);
         if (result == Success) {
             data.resize(got);
             return data;
@@ -120,17 +121,24 @@ VariantValue cRegistry::Value()
     OpenKey key(m_api);
     if (!key.open(root(), m_sectionKey, QueryValue))
         return m_default;
-    const std::string name = m_valueKey;
+    const std::optional<StoredValue> value = stored(key.handle(), m_valueKey);
+    if (!value)
+        return m_default;
+    m_valueType = static_cast<RegistryValueType>(value->type);
+    return converted(value->type, value->data);
+}
+
+std::optional<cRegistry::StoredValue> cRegistry::stored(Key key, const std::string &name) const
+{
     std::uint32_t type = RegNone;
     std::uint32_t size = 0;
-    const Result sizeQuery = m_api.queryValue(key.handle(), name, &type, nullptr, &size);
+    const Result sizeQuery = m_api.queryValue(key, name, &type, nullptr, &size);
     if (sizeQuery != Success && sizeQuery != MoreData)
-        return m_default;
-    const std::optional<ByteArray> data = readData(m_api, key.handle(), name, size);
+        return std::nullopt;
+    std::optional<ByteArray> data = readData(m_api, key, name, size, type);
     if (!data)
-        return m_default;
-    m_valueType = static_cast<RegistryValueType>(type);
-    return converted(type, *data);
+        return std::nullopt;
+    return StoredValue{type, std::move(*data)};
 }
 
 VariantValue cRegistry::converted(std::uint32_t type, const ByteArray &data) const
@@ -151,11 +159,12 @@ VariantValue cRegistry::converted(std::uint32_t type, const ByteArray &data) con
     }
 }
 
-// The stored bytes without the last one, normally the terminating zero; a
-// text stored with no byte at all is empty.
+// The stored bytes without the terminating zero; a text stored without one
+// keeps its last character.
 std::string cRegistry::textWithoutTerminator(const ByteArray &data)
 {
-    return data.empty() ? std::string() : std::string(data.begin(), data.end() - 1);
+    const bool terminated = !data.empty() && data.back() == 0;
+    return std::string(data.begin(), terminated ? data.end() - 1 : data.end());
 }
 
 void cRegistry::setValue(const VariantValue &vValue)

@@ -22,6 +22,10 @@ struct RegScriptFormat
 {
     bool unicode = false;
     int codePage = 1252;
+    // Each value as its type and bytes are stored, in the forms of Windows'
+    // registry editor, which an import gives back exactly; otherwise as the
+    // class reads it (REG_EXPAND_SZ expanded, dwords as numbers).
+    bool exactData = false;
 };
 
 struct ExportResult
@@ -93,8 +97,15 @@ private:
     std::string ExpandEnvironmentText(const std::string &text) const;
     std::string FormatRegFileValue(const std::string &sValueName, const registry::TextEncoding &encoding);
 
+    struct StoredValue
+    {
+        std::uint32_t type;
+        ByteArray data;
+    };
+
     registry::Key root() const;
     std::string keyPlace() const;
+    std::optional<StoredValue> stored(registry::Key key, const std::string &name) const;
     VariantValue converted(std::uint32_t type, const ByteArray &data) const;
     static std::string textWithoutTerminator(const ByteArray &data);
     registry::Result store(registry::Key key, const VariantValue &vValue);
@@ -110,6 +121,7 @@ private:
     std::vector<std::string> keysBreadthFirst();
     std::string textEntry(const std::string &namePart, const std::string &text,
                           const registry::TextEncoding &encoding) const;
+    std::string storedEntry(const std::string &sValueName, const registry::TextEncoding &encoding) const;
 
     registry::RegistryApi &m_api;
     RegistryRootKey m_classKey = 0;

@@ -1,12 +1,12 @@
 #include "cRegistry.h"
 
+#include "OpenKey.h"
 #include "ProgramName.h"
+#include "RegScriptEntry.h"
 #include "ReplacingFile.h"
 #include "TextEncoding.h"
 
-#include <cstdio>
 #include <ctime>
-#include <stdexcept>
 #include <string_view>
 #include <utility>
 
@@ -14,18 +14,8 @@ using namespace registry;
 
 namespace {
 
-// A byte list's line is continued once it is longer than this.
-constexpr std::size_t kHexLineLimit = 75;
-
 constexpr std::string_view kVersion4 = "REGEDIT4";
 constexpr std::string_view kVersion5 = "Windows Registry Editor Version 5.00";
-
-// Something the script cannot hold; ends the export with false.
-class Unwritable : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
 
 std::string rootName(RegistryRootKey classKey)
 {
@@ -37,12 +27,13 @@ std::string rootName(RegistryRootKey classKey)
     throw Unwritable("no root key");
 }
 
-// Line breaks would split the entry; the format has no way to write them in a name.
-const std::string &onOneLine(const std::string &name)
+// Line breaks would split the key's line, and neither Windows' registry
+// editor nor Wine's has a way to write them there.
+const std::string &onOneLine(const std::string &path)
 {
-    if (name.find_first_of("\r\n") != std::string::npos)
-        throw Unwritable("a name holds a line break");
-    return name;
+    if (path.find_first_of("\r\n") != std::string::npos)
+        throw Unwritable("a key name holds a line break");
+    return path;
 }
 
 // Local time as yyyy-mm-dd hh:mm:ss, whatever the user's locale.
@@ -69,30 +60,10 @@ std::string keyName(const std::string &root, const std::string &path)
     return root + (path.empty() ? "" : "\\" + path);
 }
 
-// A ] inside would end the header early when the script is read.
+// A ] inside is read back too: the last one of the line closes it.
 std::string headerLine(const std::string &root, const std::string &path)
 {
-    if (path.find(']') != std::string::npos)
-        throw Unwritable("a key name holds a ], which a key line cannot");
     return "[" + keyName(root, onOneLine(path)) + "]";
-}
-
-std::string characterText(char32_t c)
-{
-    char code[16];
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    return code;
-}
-
-// The text in the script's encoding.
-std::string encoded(const TextEncoding &encoding, const std::string &text)
-{
-    char32_t unmapped = 0;
-    std::optional<std::string> bytes = encoding.encode(text, &unmapped);
-    if (!bytes)
-        throw Unwritable("it holds the character " + characterText(unmapped) + ", which " + encoding.name()
-                         + " has no place for");
-    return std::move(*bytes);
 }
 
 // The script's lines, each with CR LF, into the file.
@@ -125,57 +96,10 @@ private:
     TextEncoding m_encoding;
 };
 
-// Each backslash doubled, then a backslash before each quotation mark.
-std::string escaped(const std::string &text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (const char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
-std::string namePart(const std::string &name)
-{
-    return name.empty() ? "@=" : "\"" + escaped(onOneLine(name)) + "\"=";
-}
-
 // A zero character or a line break cannot stand between quotation marks.
 bool quotable(const std::string &text)
 {
     return text.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
-}
-
-std::string dwordData(std::int32_t value)
-{
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "dword:%08X", static_cast<unsigned>(static_cast<std::uint32_t>(value)));
-    return digits;
-}
-
-// The bytes as two-digit hexadecimal numbers separated by commas after
-// `line`; a line longer than 75 characters ends with a backslash and the
-// list goes on in the next, after two blanks.
-std::string hexEntry(std::string line, const ByteArray &bytes)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string entry;
-    std::size_t length = characterCount(line);
-    for (const std::uint8_t byte : bytes) {
-        if (length > kHexLineLimit) {
-            entry += line + "\\\r\n";
-            line = "  ";
-            length = line.size();
-        }
-        line += {digits[byte >> 4], digits[byte & 0xF], ','};
-        length += 3;
-    }
-    if (line.ends_with(','))
-        line.pop_back();
-    return entry + line;
 }
 
 // In UTF-16LE the terminator takes two bytes.
@@ -248,7 +172,7 @@ void cRegistry::writeRegFile(const std::string &file, const RegScriptFormat &for
             for (const std::string &name : names) {
                 where = (name.empty() ? "the unnamed value" : "the value \"" + name + "\"") + " of "
                     + keyName(root, key);
-                out.line(FormatRegFileValue(name, encoding));
+                out.line(format.exactData ? storedEntry(name, encoding) : FormatRegFileValue(name, encoding));
             }
             out.line("");
         }
@@ -285,10 +209,20 @@ std::string cRegistry::FormatRegFileValue(const std::string &sValueName, const T
         return textEntry(name, required<std::string>(value), encoding);
     case RegDword:
     case RegDwordBigEndian:
-        return name + dwordData(required<std::int32_t>(value));
+        return name + dwordData(static_cast<std::uint32_t>(required<std::int32_t>(value)));
     default:
         return hexEntry(name + "hex:", required<ByteArray>(value));
     }
+}
+
+std::string cRegistry::storedEntry(const std::string &sValueName, const TextEncoding &encoding) const
+{
+    OpenKey key(m_api);
+    const std::optional<StoredValue> value =
+        key.open(root(), m_sectionKey, QueryValue) ? stored(key.handle(), sValueName) : std::nullopt;
+    if (!value)
+        throw Unwritable("a value could not be read");
+    return exactEntry(sValueName, value->type, value->data, encoding);
 }
 
 // A text that a quoted string would not carry back whole goes as the bytes
@@ -301,5 +235,5 @@ std::string cRegistry::textEntry(const std::string &namePart, const std::string 
         return hexEntry(namePart + "hex(7):", terminatedBytes(encoded(encoding, text), encoding.isUtf16le() ? 2 : 1));
     if (!quotable(text))
         return hexEntry(namePart + "hex(1):", terminatedBytes(encoded(encoding, text), encoding.isUtf16le() ? 2 : 1));
-    return namePart + "\"" + escaped(text) + "\"";
+    return namePart + quotedText(text);
 }

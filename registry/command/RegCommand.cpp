@@ -530,7 +530,8 @@ void exportKey(Context &context, const Args &args)
     cRegistry reg(api);
     reg.setClassKey(static_cast<RegistryRootKey>(path.root));
     reg.setSectionKey(path.path);
-    const ExportResult result = reg.exportRegScript(args[1], RegScriptFormat{context.unicode, context.codePage});
+    const ExportResult result =
+        reg.exportRegScript(args[1], RegScriptFormat{context.unicode, context.codePage, true});
     if (!result.ok)
         registryError("cannot export " + path.text + " to " + args[1] + ": " + result.message);
 }

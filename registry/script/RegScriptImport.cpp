@@ -165,14 +165,12 @@ DecodedScript decodedScript(std::string &&script, const TextEncoding &ansi)
 }
 
 // [ROOT\path\to\key] or [-ROOT\path\to\key]; one backslash at the end of the
-// path is allowed.
+// path is allowed. The last ] closes the line, and a key name may hold others.
 ScriptKey keyHeader(std::string_view line, int number)
 {
     if (!line.ends_with(']'))
         throw ScriptError{number, "a key line ends with ]"};
     std::string_view path = line.substr(1, line.size() - 2);
-    if (path.find(']') != std::string_view::npos)
-        throw ScriptError{number, "a key line holds a single ], at its end"};
     const bool deleted = path.starts_with('-');
     if (deleted)
         path.remove_prefix(1);
@@ -184,30 +182,53 @@ ScriptKey keyHeader(std::string_view line, int number)
         throw ScriptError{number, "a key name in the path is empty"};
     for (std::size_t begin = 0; begin < path.size();) {
         const std::size_t end = std::min(path.find('\\', begin), path.size());
-        if (characterCount(path.substr(begin, end - begin)) > MaxKeyNameLength)
+        if (utf16Length(path.substr(begin, end - begin)) > MaxKeyNameLength)
             throw ScriptError{number, "a key name in the path is longer than 255 characters"};
         begin = end + 1;
     }
     return {number, rootKey(root, number), std::string(path), deleted, {}};
 }
 
+// The character an escape in quotation marks stands for: \\ and \", and the
+// line feed, carriage return and zero character Wine's registry editor
+// writes as \n, \r and \0; none for another.
+std::optional<char> unescaped(char c)
+{
+    switch (c) {
+    case '\\':
+    case '"':
+        return c;
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case '0':
+        return '\0';
+    default:
+        return std::nullopt;
+    }
+}
+
 // The text between the quotation mark that starts `text` and the one that
-// ends it, with \\ and \" read as \ and "; `text` keeps what follows.
+// ends it, escapes read; `text` keeps what follows.
 std::string quoted(std::string_view &text, int line)
 {
     std::string out;
     for (std::size_t i = 1; i < text.size(); ++i) {
-        char c = text[i];
+        const char c = text[i];
         if (c == '"') {
             text.remove_prefix(i + 1);
             return out;
         }
-        if (c == '\\') {
-            if (i + 1 == text.size() || (text[i + 1] != '\\' && text[i + 1] != '"'))
-                throw ScriptError{line, "a backslash in quotation marks is written \\\\, and a quotation mark \\\""};
-            c = text[++i];
+        if (c != '\\') {
+            out += c;
+            continue;
         }
-        out += c;
+        const std::optional<char> escaped = i + 1 < text.size() ? unescaped(text[++i]) : std::nullopt;
+        if (!escaped)
+            throw ScriptError{line, "a backslash in quotation marks is written \\\\, a quotation mark \\\", and a "
+                                    "line feed, a carriage return or a zero character \\n, \\r or \\0"};
+        out += *escaped;
     }
     throw ScriptError{line, "the closing quotation mark is missing"};
 }
@@ -319,7 +340,7 @@ ScriptValue valueEntry(std::string_view line, Lines &lines, const TextEncoding &
         line.remove_prefix(1);
     else
         throw ScriptError{value.line, "expected [key], \"name\"=, @= or a ; comment"};
-    if (characterCount(value.name) > MaxValueNameLength)
+    if (utf16Length(value.name) > MaxValueNameLength)
         throw ScriptError{value.line, "the value's name is longer than 16,383 characters"};
     if (!line.starts_with('='))
         throw ScriptError{value.line, "expected = after the value's name"};

@@ -1,5 +1,6 @@
 #include "SqliteRegistry.h"
 
+#include "NameCase.h"
 #include "StoreCache.h"
 #include "TextEncoding.h"
 
@@ -67,7 +68,19 @@ INSERT INTO keys(id, parent, name, folded) VALUES
     (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'),
     (3, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),
     (4, NULL, 'HKEY_USERS', 'HKEY_USERS');
+PRAGMA user_version = 1;
 )";
+
+// Stores written before version 1 folded the names' ASCII and Latin-1 letters
+// only; they are folded again once, as Windows folds them. Where two names of
+// one key then fold alike, the later keeps its old folding: it is listed, and
+// opening either name finds the earlier.
+constexpr const char *foldingVersionSql = "PRAGMA user_version";
+constexpr const char *markFoldingSql = "PRAGMA user_version = 1";
+constexpr const char *keyNamesSql = "SELECT id, name, folded FROM keys";
+constexpr const char *valueNamesSql = "SELECT id, name, folded FROM vals";
+constexpr const char *refoldKeySql = "UPDATE OR IGNORE keys SET folded = ?2 WHERE id = ?1";
+constexpr const char *refoldValueSql = "UPDATE OR IGNORE vals SET folded = ?2 WHERE id = ?1";
 
 constexpr const char *dataVersionSql = "PRAGMA data_version";
 constexpr const char *beginWriteSql = "BEGIN IMMEDIATE";
@@ -163,33 +176,6 @@ void refuseOtherFile(const std::string &file)
         throw StoreFailure("file is not a database");
 }
 
-// Small ASCII letters and the Latin-1 ones (à-þ but ÷) in UTF-8 to capitals,
-// which keeps the length in bytes and the separators where they were.
-void appendFolded(std::string &out, std::string_view name)
-{
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c >= 'a' && c <= 'z') {
-            out += static_cast<char>(c - 0x20);
-        } else if (c == 0xC3 && i + 1 < name.size()) {
-            const auto next = static_cast<unsigned char>(name[++i]);
-            const bool smallLetter = next >= 0xA0 && next <= 0xBE && next != 0xB7;
-            out += static_cast<char>(c);
-            out += static_cast<char>(smallLetter ? next - 0x20 : next);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-}
-
-std::string folded(std::string_view name)
-{
-    std::string out;
-    out.reserve(name.size());
-    appendFolded(out, name);
-    return out;
-}
-
 // Text as the platform's calls see it: up to the first zero character.
 std::string_view cText(const std::string &text)
 {
@@ -227,12 +213,12 @@ bool namesFit(std::string_view path)
 {
     const auto parts = components(path);
     return std::all_of(parts.begin(), parts.end(),
-                       [](std::string_view name) { return characterCount(name) <= MaxKeyNameLength; });
+                       [](std::string_view name) { return utf16Length(name) <= MaxKeyNameLength; });
 }
 
 bool isValueName(std::string_view name)
 {
-    return isValidUtf8(name) && characterCount(name) <= MaxValueNameLength;
+    return isValidUtf8(name) && utf16Length(name) <= MaxValueNameLength;
 }
 
 bool isTextType(std::uint32_t type)
@@ -432,6 +418,7 @@ public:
         if (!isStore())
             createSchema();
         useWriteAheadLog();
+        foldNamesAgain();
     }
 
     Query query(const char *sql)
@@ -525,6 +512,41 @@ private:
             rollBack();
             throw;
         }
+    }
+
+    // A store that cannot be written keeps its old folding: only names with
+    // letters beyond Latin-1 then miss their other cases.
+    void foldNamesAgain()
+    {
+        if (foldingVersion() >= 1)
+            return;
+        try {
+            execute(beginWriteSql);
+            refold(keyNamesSql, refoldKeySql);
+            refold(valueNamesSql, refoldValueSql);
+            execute(markFoldingSql);
+            execute(commitSql);
+        } catch (const StoreFailure &) {
+            rollBack();
+        }
+    }
+
+    std::int64_t foldingVersion()
+    {
+        Query version = query(foldingVersionSql);
+        return version.next() ? version.integer(0) : 0;
+    }
+
+    void refold(const char *namesSql, const char *updateSql)
+    {
+        std::vector<std::pair<std::int64_t, std::string>> changed;
+        for (Query names = query(namesSql); names.next();) {
+            std::string name = folded(names.text(1));
+            if (name != names.text(2))
+                changed.emplace_back(names.integer(0), std::move(name));
+        }
+        for (const auto &[id, name] : changed)
+            query(updateSql).bind(1, id).bind(2, name).run();
     }
 
     volatile void *mappedWalIndex()

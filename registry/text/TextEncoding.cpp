@@ -11,6 +11,8 @@ struct SingleBytePage
 {
     int number;
     // The characters of bytes 0x80 to 0xFF; 0 where the code page has none.
+    // Windows gives Windows-1252's five unassigned bytes the C1 controls of
+    // the same numbers, both ways.
     std::array<char16_t, 128> upper;
 };
 
@@ -51,8 +53,8 @@ constexpr SingleBytePage singleBytePages[] = {
      }},
     {1252,
      {
-      0x20AC,0x0000,0x201A,0x0192,0x201E,0x2026,0x2020,0x2021,0x02C6,0x2030,0x0160,0x2039,0x0152,0x0000,0x017D,0x0000,
-      0x0000,0x2018,0x2019,0x201C,0x201D,0x2022,0x2013,0x2014,0x02DC,0x2122,0x0161,0x203A,0x0153,0x0000,0x017E,0x0178,
+      0x20AC,0x0081,0x201A,0x0192,0x201E,0x2026,0x2020,0x2021,0x02C6,0x2030,0x0160,0x2039,0x0152,0x008D,0x017D,0x008F,
+      0x0090,0x2018,0x2019,0x201C,0x201D,0x2022,0x2013,0x2014,0x02DC,0x2122,0x0161,0x203A,0x0153,0x009D,0x017E,0x0178,
       0x00A0,0x00A1,0x00A2,0x00A3,0x00A4,0x00A5,0x00A6,0x00A7,0x00A8,0x00A9,0x00AA,0x00AB,0x00AC,0x00AD,0x00AE,0x00AF,
       0x00B0,0x00B1,0x00B2,0x00B3,0x00B4,0x00B5,0x00B6,0x00B7,0x00B8,0x00B9,0x00BA,0x00BB,0x00BC,0x00BD,0x00BE,0x00BF,
       0x00C0,0x00C1,0x00C2,0x00C3,0x00C4,0x00C5,0x00C6,0x00C7,0x00C8,0x00C9,0x00CA,0x00CB,0x00CC,0x00CD,0x00CE,0x00CF,
@@ -128,6 +130,22 @@ constexpr SingleBytePage singleBytePages[] = {
      }},
 };
 
+void appendUtf16le(std::string &out, char32_t c)
+{
+    const auto unit = [&out](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    if (c < 0x10000) {
+        unit(c);
+    } else {
+        unit(0xD800 + ((c - 0x10000) >> 10));
+        unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+}
+
+} // namespace
+
 void appendUtf8(std::string &out, char32_t c)
 {
     if (c < 0x80) {
@@ -146,22 +164,6 @@ void appendUtf8(std::string &out, char32_t c)
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-void appendUtf16le(std::string &out, char32_t c)
-{
-    const auto unit = [&out](char32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
-    };
-    if (c < 0x10000) {
-        unit(c);
-    } else {
-        unit(0xD800 + ((c - 0x10000) >> 10));
-        unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-    }
-}
-
-} // namespace
 
 bool isAscii(std::string_view text)
 {
@@ -203,6 +205,13 @@ std::size_t characterCount(std::string_view utf8)
 {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(),
                                                   [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::size_t utf16Length(std::string_view utf8)
+{
+    const auto beyondPlane = std::count_if(utf8.begin(), utf8.end(),
+                                           [](char c) { return static_cast<unsigned char>(c) >= 0xF0; });
+    return characterCount(utf8) + static_cast<std::size_t>(beyondPlane);
 }
 
 std::optional<TextEncoding> TextEncoding::codePage(int number)

@@ -48,5 +48,9 @@ bool isValidUtf8(std::string_view text);
 bool isAscii(std::string_view text);
 // Characters of valid UTF-8 text.
 std::size_t characterCount(std::string_view utf8);
+// The UTF-16 units valid UTF-8 text takes, as Windows counts a name's
+// length: two for a character beyond the Basic Multilingual Plane.
+std::size_t utf16Length(std::string_view utf8);
+void appendUtf8(std::string &out, char32_t c);
 
 } // namespace registry

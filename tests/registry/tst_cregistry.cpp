@@ -87,6 +87,8 @@ private slots:
         QTest::addColumn<VariantValue>("expected");
 
         QTest::addRow("text of no byte at all") << 1 << QByteArray() << text("");
+        QTest::addRow("text without its terminator keeps its last character") << 1 << "COM1"_ba << text("COM1");
+        QTest::addRow("list without its final zero keeps its last item") << 7 << "a\0b"_ba << text(std::string("a\0b", 3));
         QTest::addRow("short double word") << 4 << hex("0501") << VariantValue(std::int32_t(261));
         QTest::addRow("long double word reads its first four bytes") << 4 << hex("0100000009") << VariantValue(std::int32_t(1));
     }

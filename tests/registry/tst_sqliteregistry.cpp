@@ -177,6 +177,9 @@ private slots:
         found("ASCII letters from a to z, digits and signs", "azKelvo_2-b", "AZkELVO_2-B", Success);
         found("accented small and capital letters, à and þ", "Préférences été àþ", "PRÉFÉRENCES ÉTÉ ÀÞ", Success);
         found("accent makes a different letter", "ete", "été", FileNotFound);
+        found("letters beyond Latin-1", "œÿšωǆა", "ŒŸŠΩǄᲐ", Success);
+        found("dotless i and long s are no small I and S", "ıſ", "IS", FileNotFound);
+        refused("255 UTF-16 units and one more", QByteArray("\xF0\x9F\x93\x9E").repeated(128), FileNotFound);
         found("division and multiplication signs are no letters", "a÷b", "A×B", FileNotFound);
         found("sharp s has no capital", "straße", "STRASSE", FileNotFound);
         found("one trailing separator is ignored", "Kelvo\\App\\", "kelvo\\app", Success);
@@ -220,7 +223,8 @@ private slots:
             QTest::addRow("%s", rowName) << NamedValue{name, type, data, written};
         };
         const QByteArray phone = "\xF0\x9F\x93\x9E";
-        row("16,383 four-byte characters", phone.repeated(16383), RegSz, phone, Success);
+        row("16,383 UTF-16 units, two a character", phone.repeated(8191) + "n", RegSz, phone, Success);
+        row("16,384 UTF-16 units", phone.repeated(8192), RegSz, phone, InvalidParameter);
         row("a name that is no UTF-8", "Cl\xE9", RegSz, "x", InvalidParameter);
         row("a text with a character past U+10FFFF", "v", RegExpandSz, "caf\xF4\x90\x80\x80", InvalidParameter);
         row("a list of texts with a UTF-8 surrogate", "v", RegMultiSz, "\xED\xA0\x80\0"_ba, InvalidParameter);
@@ -540,6 +544,19 @@ private slots:
         writer.join();
         QCOMPARE(created, Success);
         QCOMPARE(subKeyNames(api, CurrentUser), (QByteArrayList{"After", "Before"}));
+    }
+
+    // A store of an earlier build, which folded ASCII and Latin-1 letters only,
+    // is folded again when opened.
+    void oldStoreFoldedAgain()
+    {
+        const QString file = path(u"old.sqlite"_s);
+        Key key = noKey;
+        QCOMPARE(SqliteRegistry(text(file)).createKey(CurrentUser, "Œuvre\\œil", AllKeyRights, &key), Success);
+        QCOMPARE(sqlite(file, "UPDATE keys SET folded = replace(folded, 'Œ', 'œ'); PRAGMA user_version = 0"), QByteArray());
+        SqliteRegistry api(text(file));
+        QCOMPARE(api.openKey(CurrentUser, "œUVRE\\ŒIL", QueryValue, &key), Success);
+        QCOMPARE(sqlite(file, "PRAGMA user_version"), "1"_ba);
     }
 
     void expandEnvironmentStrings_data()

@@ -256,6 +256,14 @@ void keys(Sequence &run)
     run.createKey("_souligné");
     run.enumerateSections("");
     run.countSubKeys("");
+    run.createKey("œÿšωǆა");
+    run.keyExists("ŒŸŠΩǄᲐ");
+    // Small letters whose capital lowers to another letter stay as they are.
+    run.createKey("ıſµςǅ");
+    run.keyExists("ISΜΣǄ");
+    // U+1F4DE takes two UTF-16 units: 254 and one.
+    run.createKey(repeated("📞", 127) + "k");
+    run.createKey(repeated("📞", 128));
 }
 
 void values(Sequence &run)
@@ -283,6 +291,8 @@ void values(Sequence &run)
     run.write(values, repeated("n", 16383), RegSz, std::string("nom le plus long"));
     run.read(values, repeated("N", 16383));
     run.write(values, repeated("n", 16384), RegSz, std::string("nom trop long"));
+    run.write(values, repeated("📞", 8191) + "n", RegSz, std::string("16 383 unités"));
+    run.write(values, repeated("📞", 8192), RegSz, std::string("16 384 unités"));
     run.write(values, "mot", RegDword, std::int16_t(-1));
     run.read(values, "mot");
     run.write(values, "gros-boutiste", RegDwordBigEndian, std::int32_t(258));
@@ -340,6 +350,9 @@ void deletions(Sequence &run)
         run.deleteKey(key);
     run.deleteKey(repeated("k", 255));
     run.deleteKey(repeated("é", 255));
+    run.deleteKey("ŒŸŠΩǄᲐ");
+    run.deleteKey("ıſµςǅ");
+    run.deleteKey(repeated("📞", 127) + "k");
     run.deleteKey("");
     run.keyExists("");
 }
