@@ -3,6 +3,9 @@
 
 #include <QProcess>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <sstream>
 #include <tuple>
@@ -274,6 +277,59 @@ private slots:
         QCOMPARE(run(m_store->api, {u"list"_s, key}, true), done(u"a\\x1b[2Jb\tREG_SZ\tc\\x1b]0;x\\x07\\x7f~\\x9b\n"_s));
         QCOMPARE(run(m_store->api, {u"get"_s, key, u"a\x1b[2Jb"_s}, true), done(u"c\\x1b]0;x\\x07\\x7f~\\x9b\n"_s));
         QCOMPARE(reg({u"get"_s, key, u"a\x1b[2Jb"_s}), done(u"c\x1b]0;x\x07\x7f~\u009b\n"_s));
+    }
+
+    void exportWritesIntoWhatCannotBeReplaced_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addRow("-, standard output") << u"-"_s;
+        QTest::addRow("standard output by its name") << u"/proc/self/fd/1"_s;
+        QTest::addRow("a FIFO") << u"fifo"_s;
+    }
+
+    // The program's output is a pipe; a FIFO has a reader. Both stay what they were.
+    void exportWritesIntoWhatCannotBeReplaced()
+    {
+        QFETCH(QString, target);
+
+        const QString fifo = m_store->filePath(u"fifo"_s);
+        QCOMPARE(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        QProcess reader;
+        if (target == u"fifo"_s)
+            reader.start(u"cat"_s, {fifo});
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"RENVOLIA_REGISTRY"_s, m_store->filePath(u"registry.sqlite"_s));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(m_store->folder.path());
+        program.start(QStringLiteral(RENVOLIA_REG), {u"export"_s, kKey + u"\\Beta"_s, target});
+        QVERIFY(program.waitForFinished(-1));
+        QCOMPARE(std::make_pair(program.exitCode(), program.readAllStandardError()), std::make_pair(0, QByteArray()));
+        const QByteArray written = target == u"fifo"_s && reader.waitForFinished(60000) ? reader.readAllStandardOutput()
+                                                                                    : program.readAllStandardOutput();
+        QVERIFY2(written.startsWith("REGEDIT4\r\n") && written.contains("\r\n[HKEY_CURRENT_USER\\Software\\Renvolia\\Beta\\Gamma]\r\n"),
+                 written.constData());
+        struct stat status = {};
+        QVERIFY(stat(fifo.toLocal8Bit().constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+    }
+
+    // Root can check the owner too.
+    void exportKeepsModeAndOwner()
+    {
+        const QString file = m_store->filePath(u"kept.reg"_s);
+        QVERIFY(writeFile(file, "old"));
+        const QByteArray name = file.toLocal8Bit();
+        QCOMPARE(chmod(name.constData(), 0640), 0);
+        const bool root = geteuid() == 0;
+        if (root)
+            QCOMPARE(chown(name.constData(), 1, 1), 0);
+        QCOMPARE(reg({u"export"_s, kKey, file}), done());
+        struct stat status = {};
+        QCOMPARE(stat(name.constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, 0640u);
+        if (root)
+            QCOMPARE(std::make_pair(status.st_uid, status.st_gid), std::make_pair(uid_t(1), gid_t(1)));
+        QVERIFY(fileContents(file).startsWith("REGEDIT4\r\n"));
     }
 
     // The installed program over the store file $RENVOLIA_REGISTRY names, then over one that is no database.
