@@ -622,13 +622,17 @@ On a terminal, list and get show control characters as \xNN.
 export writes a "REGEDIT4" script in Windows-1252 (--codepage N: another
 Windows ANSI code page, one of 874, 1250 to 1258), or with --unicode a
 "Windows Registry Editor Version 5.00" script in UTF-16LE; a character the
-code page has not fails the export, naming the key and value. The file is
-replaced only once complete. import reads both kinds: REGEDIT4 in
-Windows-1252 (or --codepage N), or in UTF-8 as earlier Linux builds wrote
-it, version 5.00 in UTF-16LE or UTF-8, with [-KEY] and "NAME"=- deleting.
-Lines end with CR LF; import also takes LF. A script with a malformed line,
-or names longer than the registry takes, is refused whole, with the line's
-number; so is a file over 256 MiB.
+code page has not fails the export, naming the key and value. Each value
+goes as its type and bytes, in the forms of Windows' regedit, which import
+gives back exactly. The file is replaced only once complete; FILE - is
+standard output, and a FIFO or device is written into.
+
+import reads both kinds: REGEDIT4 in Windows-1252 (or --codepage N), or in
+UTF-8 as earlier Linux builds wrote it, version 5.00 in UTF-16LE or UTF-8,
+with [-KEY] and "NAME"=- deleting, and \n, \r and \0 in quotation marks
+as Wine writes them. Lines end with CR LF; import also takes LF. A script
+with a malformed line, or names longer than the registry takes, is refused
+whole, with the line's number; so is a file over 256 MiB.
 
 The registry is the system's on Windows; elsewhere the store file
 $RENVOLIA_REGISTRY, else $XDG_DATA_HOME/renvolia/registry.sqlite.
