@@ -6,23 +6,23 @@ std::string resultText(Result result)
 {
     switch (result) {
     case FileNotFound:
-        return "not found";
+        return "introuvable";
     case AccessDenied:
-        return "access refused";
+        return "accès refusé";
     case InvalidHandle:
-        return "invalid key handle";
+        return "descripteur de clé non valide";
     case InvalidData:
-        return "invalid data";
+        return "données non valides";
     case InvalidParameter:
-        return "invalid name or parameter";
+        return "nom ou paramètre non valide";
     case BadDatabase:
-        return "the registry store cannot be read";
+        return "la base de registre ne peut pas être lue";
     case CantWrite:
-        return "the registry store cannot be written";
+        return "la base de registre ne peut pas être écrite";
     case KeyDeleted:
-        return "the key was deleted meanwhile";
+        return "la clé a été supprimée entre-temps";
     default:
-        return "error " + std::to_string(result);
+        return "erreur " + std::to_string(result);
     }
 }
 

@@ -45,7 +45,7 @@ struct CommandError
 void check(const RegistryApi &api, Result result, const std::string &what)
 {
     if (result != registry::Success)
-        registryError(what + ": " + failureText(api, result));
+        registryError(what + " : " + failureText(api, result));
 }
 
 std::string quoted(const std::string &text)
@@ -55,7 +55,7 @@ std::string quoted(const std::string &text)
 
 std::string valueLabel(const std::string &name)
 {
-    return name.empty() ? "the unnamed value" : "value " + quoted(name);
+    return name.empty() ? "la valeur sans nom" : "la valeur " + quoted(name);
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -97,9 +97,9 @@ KeyPath parseKey(const std::string &text)
         if (equalsIgnoringCase(root, name))
             return {key, path, text};
     }
-    usageError("bad root key " + quoted(root) +
-               ": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKCR, HKCU, "
-               "HKLM or HKU");
+    usageError("clé racine " + quoted(root) +
+               " inconnue : HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKCR, HKCU, "
+               "HKLM ou HKU attendue");
 }
 
 // A key opened (or created) for the command, closed when done.
@@ -112,9 +112,9 @@ public:
         : m_api(api)
     {
         if (mode == Mode::Open)
-            check(api, api.openKey(key.root, key.path, access, &m_key), "cannot open " + key.text);
+            check(api, api.openKey(key.root, key.path, access, &m_key), "impossible d'ouvrir " + key.text);
         else
-            check(api, api.createKey(key.root, key.path, access, &m_key), "cannot create " + key.text);
+            check(api, api.createKey(key.root, key.path, access, &m_key), "impossible de créer " + key.text);
     }
     OpenKey(const OpenKey &) = delete;
     OpenKey &operator=(const OpenKey &) = delete;
@@ -143,7 +143,7 @@ Args enumerateNames(const RegistryApi &api, Fetch fetch, const std::string &wher
             buffer.resize(buffer.size() * 2);
             continue;
         }
-        check(api, result, "cannot list " + where);
+        check(api, result, "impossible de lister " + where);
         names.push_back(std::move(name));
         ++index;
     }
@@ -205,9 +205,9 @@ registry::ValueType parseType(const std::string &text)
     const auto found =
         std::ranges::find_if(typeNames, [&](const TypeName &type) { return equalsIgnoringCase(text, type.name); });
     if (found == std::end(typeNames) || found->type == registry::RegLink)
-        usageError("bad type " + quoted(text) +
-                   ": expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, REG_BINARY "
-                   "or REG_NONE");
+        usageError("type " + quoted(text) +
+                   " inconnu : REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, REG_BINARY "
+                   "ou REG_NONE attendu");
     return found->type;
 }
 
@@ -225,14 +225,14 @@ std::string hexText(const Bytes &bytes)
 Bytes parseHex(const std::string &text)
 {
     if (text.size() % 2 != 0)
-        usageError("bad hex data " + quoted(text) + ": odd number of digits");
+        usageError("données hexadécimales " + quoted(text) + " incorrectes : nombre impair de chiffres");
     Bytes bytes;
     for (std::size_t i = 0; i < text.size(); i += 2) {
         std::uint8_t byte = 0;
         const char *last = text.data() + i + 2;
         const auto [end, error] = std::from_chars(text.data() + i, last, byte, 16);
         if (error != std::errc() || end != last)
-            usageError("bad hex data " + quoted(text) + ": expected hexadecimal digits");
+            usageError("données hexadécimales " + quoted(text) + " incorrectes : chiffres hexadécimaux attendus");
         bytes.push_back(byte);
     }
     return bytes;
@@ -252,10 +252,10 @@ std::uint32_t parseDword(const std::string &text)
     const char *last = digits.data() + digits.size();
     const auto [end, error] = std::from_chars(digits.data(), last, magnitude, hex ? 16 : 10);
     if (digits.empty() || end != last)
-        usageError("bad number " + quoted(text) + ": expected a decimal or 0x hexadecimal number");
+        usageError("nombre " + quoted(text) + " incorrect : nombre décimal ou hexadécimal en 0x attendu");
     const std::uint64_t limit = negative ? 0x80000000u : 0xFFFFFFFFu;
     if (error == std::errc::result_out_of_range || magnitude > limit)
-        usageError("number out of range " + quoted(text) + ": expected -2147483648 to 4294967295");
+        usageError("nombre " + quoted(text) + " hors limites : de -2147483648 à 4294967295 attendu");
     return static_cast<std::uint32_t>(negative ? 0 - magnitude : magnitude);
 }
 
@@ -332,7 +332,7 @@ Args dataLines(const Value &value)
 const std::string &singleData(const Args &data, registry::ValueType type)
 {
     if (data.size() != 1)
-        usageError("wrong argument count: " + typeName(type) + " takes one DATA");
+        usageError("nombre d'arguments incorrect : " + typeName(type) + " prend une seule DATA");
     return data.front();
 }
 
@@ -348,7 +348,7 @@ Bytes multiTextBytes(const Args &items)
     Bytes bytes;
     for (const std::string &item : items) {
         if (item.empty())
-            usageError("bad data: a REG_MULTI_SZ item cannot be empty");
+            usageError("données incorrectes : un élément de REG_MULTI_SZ ne peut pas être vide");
         const Bytes itemBytes = terminated(item);
         bytes.insert(bytes.end(), itemBytes.begin(), itemBytes.end());
     }
@@ -381,7 +381,7 @@ Value readValue(RegistryApi &api, Key key, const std::string &name, const std::s
         auto size = static_cast<std::uint32_t>(value.data.size());
         const Result result = api.queryValue(key, name, &value.type, value.data.data(), &size);
         if (result != registry::MoreData) {
-            check(api, result, "cannot read " + valueLabel(name) + " in " + where);
+            check(api, result, "impossible de lire " + valueLabel(name) + " dans " + where);
             value.data.resize(size);
             return value;
         }
@@ -491,7 +491,7 @@ void setValue(Context &context, const Args &args)
     const Bytes data = encodeData(type, Args(args.begin() + 3, args.end()));
     const OpenKey key(api, path, registry::SetValue, OpenKey::Mode::Create);
     check(api, api.setValue(key.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())),
-          "cannot write " + valueLabel(name) + " in " + path.text);
+          "impossible d'écrire " + valueLabel(name) + " dans " + path.text);
 }
 
 void deleteValue(Context &context, const Args &args)
@@ -499,16 +499,16 @@ void deleteValue(Context &context, const Args &args)
     RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     const OpenKey key(api, path, registry::SetValue);
-    check(api, api.deleteValue(key.get(), args[1]), "cannot delete " + valueLabel(args[1]) + " in " + path.text);
+    check(api, api.deleteValue(key.get(), args[1]), "impossible de supprimer " + valueLabel(args[1]) + " dans " + path.text);
 }
 
 void refuseKeyWithSubKeys(RegistryApi &api, const KeyPath &path)
 {
     const OpenKey key(api, path, registry::QueryValue);
     registry::KeyInfo info;
-    check(api, api.queryInfoKey(key.get(), &info), "cannot delete " + path.text);
+    check(api, api.queryInfoKey(key.get(), &info), "impossible de supprimer " + path.text);
     if (info.subKeys > 0)
-        registryError("cannot delete " + path.text + ": it has subkeys");
+        registryError("impossible de supprimer " + path.text + " : elle a des sous-clés");
 }
 
 void deleteKey(Context &context, const Args &args)
@@ -516,9 +516,9 @@ void deleteKey(Context &context, const Args &args)
     RegistryApi &api = context.api;
     const KeyPath path = parseKey(args[0]);
     if (path.path.empty())
-        usageError("cannot delete the root key " + path.text);
+        usageError("impossible de supprimer la clé racine " + path.text);
     refuseKeyWithSubKeys(api, path);
-    check(api, api.deleteKey(path.root, path.path), "cannot delete " + path.text);
+    check(api, api.deleteKey(path.root, path.path), "impossible de supprimer " + path.text);
 }
 
 void exportKey(Context &context, const Args &args)
@@ -533,15 +533,15 @@ void exportKey(Context &context, const Args &args)
     const ExportResult result =
         reg.exportRegScript(args[1], RegScriptFormat{context.unicode, context.codePage, true});
     if (!result.ok)
-        registryError("cannot export " + path.text + " to " + args[1] + ": " + result.message);
+        registryError("impossible d'exporter " + path.text + " vers " + args[1] + " : " + result.message);
 }
 
 void importScript(Context &context, const Args &args)
 {
     const registry::ImportResult result = registry::importRegFile(context.api, args[0], context.codePage);
     if (!result.ok)
-        registryError("cannot import " + args[0] + (result.line > 0 ? ", line " + std::to_string(result.line) : "")
-                      + ": " + result.message);
+        registryError("impossible d'importer " + args[0]
+                      + (result.line > 0 ? ", ligne " + std::to_string(result.line) : "") + " : " + result.message);
     if (!result.note.empty())
         context.err << "renvolia-reg: " << args[0] << ": " << result.note << '\n';
 }
@@ -579,7 +579,8 @@ int parseCodePage(const std::string &text)
     int number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (error != std::errc() || end != text.data() + text.size() || !registry::TextEncoding::codePage(number))
-        usageError("bad code page " + quoted(text) + ": expected one of " + registry::TextEncoding::codePageNumbers());
+        usageError("page de code " + quoted(text) + " inconnue : une de " + registry::TextEncoding::codePageNumbers()
+                   + " attendue");
     return number;
 }
 
@@ -592,7 +593,7 @@ Args readOptions(const Command &command, const Args &args, Context &context)
             context.unicode = true;
         } else if (args[i] == "--codepage" && (command.options & CodePageOption)) {
             if (i + 1 == args.size())
-                usageError("--codepage takes a code page's number");
+                usageError("--codepage prend le numéro d'une page de code");
             context.codePage = parseCodePage(args[++i]);
         } else {
             operands.push_back(args[i]);
@@ -658,7 +659,7 @@ const Command &findCommand(const std::string &name)
 {
     const auto found = std::ranges::find(commands, name, &Command::name);
     if (found == std::end(commands))
-        usageError("unknown command " + quoted(name) + "; see renvolia-reg --help");
+        usageError("commande " + quoted(name) + " inconnue ; voir renvolia-reg --help");
     return *found;
 }
 
@@ -669,7 +670,7 @@ int runRegCommand(const std::vector<std::string> &args, registry::RegistryApi &a
 {
     try {
         if (args.empty())
-            usageError("no command; see renvolia-reg --help");
+            usageError("aucune commande ; voir renvolia-reg --help");
         if (args.front() == "--help" || args.front() == "-h") {
             printHelp(out);
             return 0;
@@ -678,7 +679,7 @@ int runRegCommand(const std::vector<std::string> &args, registry::RegistryApi &a
         Context context{api, out, err, outIsTerminal};
         const Args operands = readOptions(command, Args(args.begin() + 1, args.end()), context);
         if (operands.size() < command.minimum || operands.size() > command.maximum)
-            usageError("wrong argument count: " + std::string(command.name) + " takes " +
+            usageError("nombre d'arguments incorrect : " + std::string(command.name) + " prend " +
                        std::string(command.arguments));
         command.run(context, operands);
         return 0;

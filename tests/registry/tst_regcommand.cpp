@@ -155,56 +155,58 @@ private slots:
 
         const QString fresh = uR"(HKCU\Software\Fresh)"_s;
         const auto set = [&](const QStringList &typeAndData) { return QStringList{u"set"_s, fresh, u"V"_s} + typeAndData; };
-        const QString types = u"expected REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, "
-                              "REG_BINARY or REG_NONE"_s;
-        const QString range = u"expected -2147483648 to 4294967295"_s;
-        const QString number = u"expected a decimal or 0x hexadecimal number"_s;
+        const QString types = u" inconnu : REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_DWORD_BIG_ENDIAN, "
+                              "REG_BINARY ou REG_NONE attendu"_s;
+        const QString range = u" hors limites : de -2147483648 à 4294967295 attendu"_s;
+        const QString number = u" incorrect : nombre décimal ou hexadécimal en 0x attendu"_s;
         const QString nowhere = m_files.filePath(u"missing/x.reg"_s);
         const QString bad = m_files.filePath(u"bad.reg"_s);
 
         const auto row = [](const char *name, const QStringList &args, int status, const QString &error) {
             QTest::addRow("%s", name) << args << status << error;
         };
-        row("no command", {}, 2, u"no command; see renvolia-reg --help"_s);
-        row("unknown command", {u"show"_s, kKey}, 2, u"unknown command \"show\"; see renvolia-reg --help"_s);
+        row("no command", {}, 2, u"aucune commande ; voir renvolia-reg --help"_s);
+        row("unknown command", {u"show"_s, kKey}, 2, u"commande \"show\" inconnue ; voir renvolia-reg --help"_s);
         row("bad root", {u"list"_s, uR"(HKEY_NOWHERE\Software)"_s}, 2,
-            u"bad root key \"HKEY_NOWHERE\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, "
-            "HKEY_USERS, HKCR, HKCU, HKLM or HKU"_s);
-        row("bad type", set({u"REG_TEXT"_s, u"x"_s}), 2, u"bad type \"REG_TEXT\": "_s + types);
-        row("link type", set({u"REG_LINK"_s, u"x"_s}), 2, u"bad type \"REG_LINK\": "_s + types);
-        row("odd hex", set({u"REG_BINARY"_s, u"abc"_s}), 2, u"bad hex data \"abc\": odd number of digits"_s);
-        row("not hex", set({u"REG_NONE"_s, u"0g"_s}), 2, u"bad hex data \"0g\": expected hexadecimal digits"_s);
-        row("number too big", set({u"REG_DWORD"_s, u"4294967296"_s}), 2, u"number out of range \"4294967296\": "_s + range);
-        row("number too small", set({u"REG_DWORD"_s, u"-2147483649"_s}), 2, u"number out of range \"-2147483649\": "_s + range);
-        row("negative hex number", set({u"REG_DWORD"_s, u"-0x1"_s}), 2, u"bad number \"-0x1\": "_s + number);
-        row("empty number", set({u"REG_DWORD"_s, QString()}), 2, u"bad number \"\": "_s + number);
-        row("empty text item", set({u"REG_MULTI_SZ"_s, u"a"_s, QString()}), 2, u"bad data: a REG_MULTI_SZ item cannot be empty"_s);
-        row("two texts for REG_SZ", set({u"REG_SZ"_s, u"a"_s, u"b"_s}), 2, u"wrong argument count: REG_SZ takes one DATA"_s);
-        row("set without type", set({}), 2, u"wrong argument count: set takes KEY NAME TYPE DATA..."_s);
-        row("list with two keys", {u"list"_s, kKey, fresh}, 2, u"wrong argument count: list takes KEY"_s);
-        row("root key deletion", {u"delete-key"_s, u"HKCU"_s}, 2, u"cannot delete the root key HKCU"_s);
-        row("missing key", {u"list"_s, fresh}, 1, u"cannot open "_s + fresh + u": not found"_s);
-        row("a doubled backslash", {u"list"_s, uR"(HKCU\a\\b)"_s}, 1, uR"(cannot open HKCU\a\\b: invalid name or parameter)"_s);
+            u"clé racine \"HKEY_NOWHERE\" inconnue : HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, "
+            "HKEY_USERS, HKCR, HKCU, HKLM ou HKU attendue"_s);
+        row("bad type", set({u"REG_TEXT"_s, u"x"_s}), 2, u"type \"REG_TEXT\""_s + types);
+        row("link type", set({u"REG_LINK"_s, u"x"_s}), 2, u"type \"REG_LINK\""_s + types);
+        row("odd hex", set({u"REG_BINARY"_s, u"abc"_s}), 2, u"données hexadécimales \"abc\" incorrectes : nombre impair de chiffres"_s);
+        row("not hex", set({u"REG_NONE"_s, u"0g"_s}), 2,
+            u"données hexadécimales \"0g\" incorrectes : chiffres hexadécimaux attendus"_s);
+        row("number too big", set({u"REG_DWORD"_s, u"4294967296"_s}), 2, u"nombre \"4294967296\""_s + range);
+        row("number too small", set({u"REG_DWORD"_s, u"-2147483649"_s}), 2, u"nombre \"-2147483649\""_s + range);
+        row("negative hex number", set({u"REG_DWORD"_s, u"-0x1"_s}), 2, u"nombre \"-0x1\""_s + number);
+        row("empty number", set({u"REG_DWORD"_s, QString()}), 2, u"nombre \"\""_s + number);
+        row("empty text item", set({u"REG_MULTI_SZ"_s, u"a"_s, QString()}), 2,
+            u"données incorrectes : un élément de REG_MULTI_SZ ne peut pas être vide"_s);
+        row("two texts for REG_SZ", set({u"REG_SZ"_s, u"a"_s, u"b"_s}), 2, u"nombre d'arguments incorrect : REG_SZ prend une seule DATA"_s);
+        row("set without type", set({}), 2, u"nombre d'arguments incorrect : set prend KEY NAME TYPE DATA..."_s);
+        row("list with two keys", {u"list"_s, kKey, fresh}, 2, u"nombre d'arguments incorrect : list prend KEY"_s);
+        row("root key deletion", {u"delete-key"_s, u"HKCU"_s}, 2, u"impossible de supprimer la clé racine HKCU"_s);
+        row("missing key", {u"list"_s, fresh}, 1, u"impossible d'ouvrir "_s + fresh + u" : introuvable"_s);
+        row("a doubled backslash", {u"list"_s, uR"(HKCU\a\\b)"_s}, 1, uR"(impossible d'ouvrir HKCU\a\\b : nom ou paramètre non valide)"_s);
         row("missing unnamed value", {u"get"_s, kKey + u"\\Alpha"_s, QString()}, 1,
-            u"cannot read the unnamed value in "_s + kKey + u"\\Alpha: not found"_s);
+            u"impossible de lire la valeur sans nom dans "_s + kKey + u"\\Alpha : introuvable"_s);
         row("deleting a missing value", {u"delete-value"_s, kKey, u"Absent"_s}, 1,
-            u"cannot delete value \"Absent\" in "_s + kKey + u": not found"_s);
-        row("deleting a key with subkeys", {u"delete-key"_s, kKey}, 1, u"cannot delete "_s + kKey + u": it has subkeys"_s);
-        row("exporting a missing key", {u"export"_s, fresh, nowhere}, 1, u"cannot open "_s + fresh + u": not found"_s);
+            u"impossible de supprimer la valeur \"Absent\" dans "_s + kKey + u" : introuvable"_s);
+        row("deleting a key with subkeys", {u"delete-key"_s, kKey}, 1, u"impossible de supprimer "_s + kKey + u" : elle a des sous-clés"_s);
+        row("exporting a missing key", {u"export"_s, fresh, nowhere}, 1, u"impossible d'ouvrir "_s + fresh + u" : introuvable"_s);
         row("exporting into a missing folder", {u"export"_s, kKey, nowhere}, 1,
-            u"cannot export "_s + kKey + u" to "_s + nowhere + u": No such file or directory"_s);
+            u"impossible d'exporter "_s + kKey + u" vers "_s + nowhere + u" : No such file or directory"_s);
         row("a code page of more than one byte a character", {u"export"_s, u"--codepage"_s, u"932"_s, kKey, nowhere}, 2,
-            u"bad code page \"932\": expected one of 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258"_s);
-        row("--codepage without its number", {u"import"_s, u"--codepage"_s}, 2, u"--codepage takes a code page's number"_s);
+            u"page de code \"932\" inconnue : une de 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258 attendue"_s);
+        row("--codepage without its number", {u"import"_s, u"--codepage"_s}, 2, u"--codepage prend le numéro d'une page de code"_s);
         row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
-            u"wrong argument count: import takes [--codepage N] FILE"_s);
-        row("importing a missing file", {u"import"_s, nowhere}, 1, u"cannot import "_s + nowhere + u": cannot read the file"_s);
-        row("importing a device", {u"import"_s, u"/dev/null"_s}, 1, u"cannot import /dev/null: a device is no registry script"_s);
+            u"nombre d'arguments incorrect : import prend [--codepage N] FILE"_s);
+        row("importing a missing file", {u"import"_s, nowhere}, 1, u"impossible d'importer "_s + nowhere + u" : cannot read the file"_s);
+        row("importing a device", {u"import"_s, u"/dev/null"_s}, 1, u"impossible d'importer /dev/null : a device is no registry script"_s);
         const QString huge = m_files.filePath(u"huge.reg"_s);
         row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
-            u"cannot import "_s + huge + u": the file is larger than 256 MiB, too large for a registry script"_s);
+            u"impossible d'importer "_s + huge + u" : the file is larger than 256 MiB, too large for a registry script"_s);
         row("importing a malformed script, nothing of it kept", {u"import"_s, bad}, 1,
-            u"cannot import "_s + bad + u", line 3: expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
+            u"impossible d'importer "_s + bad + u", ligne 3 : expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
     }
 
     void badInput()
@@ -260,8 +262,8 @@ private slots:
         const QString again = m_store->filePath(u"again.reg"_s);
         QCOMPARE(reg({u"export"_s, key, again}),
                  unmapped.isEmpty() ? done()
-                                    : refused(1, u"cannot export "_s + key + u" to "_s + again
-                                                     + u": the value \"Clé\" of HKEY_CURRENT_USER\\Software\\Enc: it holds "
+                                    : refused(1, u"impossible d'exporter "_s + key + u" vers "_s + again
+                                                     + u" : the value \"Clé\" of HKEY_CURRENT_USER\\Software\\Enc: it holds "
                                                        "the character "_s + unmapped + u", which code page 1252 has no place for"_s));
         QCOMPARE(reg({u"export"_s, u"--unicode"_s, key, again}), done());
         QVERIFY(fileContents(again).startsWith("\xFF\xFEW\0i\0n\0"));
@@ -352,7 +354,7 @@ private slots:
         };
         QCOMPARE(runOver(m_store->filePath(u"registry.sqlite"_s)), done(u"7\n"_s));
         QCOMPARE(runOver(garbage),
-                 refused(1, u"cannot open "_s + kKey + u": the registry store cannot be read (file is not a database)"_s));
+                 refused(1, u"impossible d'ouvrir "_s + kKey + u" : la base de registre ne peut pas être lue (file is not a database)"_s));
     }
 };
 

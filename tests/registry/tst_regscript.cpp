@@ -371,7 +371,7 @@ private slots:
                                               "\"new\"=\"5\"\r\n";
         const ImportResult refused = importRegScript(store.api, stdString(script + "[-HKEY_USERS]"));
         QCOMPARE(std::make_tuple(refused.ok, refused.line, refused.message),
-                 std::make_tuple(false, 8, std::string("cannot delete the key: access refused")));
+                 std::make_tuple(false, 8, std::string("cannot delete the key: accès refusé")));
         QCOMPARE(everything(), before);
         QVERIFY(importRegScript(store.api, stdString(script)).ok);
         QCOMPARE(everything(), (QByteArrayList{R"(Software\Keep "other" = 2)", R"(Software\Keep "new" = 5)", R"(.Default "v" = 4)"}));
