@@ -31,7 +31,7 @@ struct RegScriptFormat
 struct ExportResult
 {
     bool ok = false;
-    std::string message; // what failed: "the value "x" of HKEY_CURRENT_USER\y: ..."
+    std::string message; // what failed: "la valeur "x" de HKEY_CURRENT_USER\y : ..."
 };
 
 // A cursor on the registry: set ClassKey, SectionKey and, as the operation

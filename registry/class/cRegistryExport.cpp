@@ -24,7 +24,7 @@ std::string rootName(RegistryRootKey classKey)
             return std::string(root.name);
     }
     // A key handle of the caller's has no name a registry editor would know.
-    throw Unwritable("no root key");
+    throw Unwritable("aucune clé racine");
 }
 
 // Line breaks would split the key's line, and neither Windows' registry
@@ -32,7 +32,7 @@ std::string rootName(RegistryRootKey classKey)
 const std::string &onOneLine(const std::string &path)
 {
     if (path.find_first_of("\r\n") != std::string::npos)
-        throw Unwritable("a key name holds a line break");
+        throw Unwritable("un nom de clé contient un saut de ligne");
     return path;
 }
 
@@ -116,7 +116,7 @@ const T &required(const VariantValue &value)
     // Anything else is the empty Default of a value gone since it was listed.
     if (const T *held = std::get_if<T>(&value))
         return *held;
-    throw Unwritable("a value could not be read");
+    throw Unwritable("une valeur n'a pas pu être lue");
 }
 
 } // namespace
@@ -148,10 +148,10 @@ void cRegistry::writeRegFile(const std::string &file, const RegScriptFormat &for
 {
     const std::optional<TextEncoding> ansi = TextEncoding::codePage(format.codePage);
     if (!ansi)
-        throw Unwritable("code page " + std::to_string(format.codePage) + " is not one of "
+        throw Unwritable("la page de code " + std::to_string(format.codePage) + " n'est pas l'une de "
                          + TextEncoding::codePageNumbers());
     if (m_api.keepsFile(file))
-        throw Unwritable(file + " is the registry store itself");
+        throw Unwritable(file + " est la base de registre elle-même");
     const TextEncoding encoding = format.unicode ? TextEncoding::utf16le() : *ansi;
     const std::string root = rootName(m_classKey);
     const std::vector<std::string> keys = keysBreadthFirst();
@@ -166,18 +166,18 @@ void cRegistry::writeRegFile(const std::string &file, const RegScriptFormat &for
     try {
         for (const std::string &key : keys) {
             m_sectionKey = key;
-            where = "the key " + keyName(root, key);
+            where = "la clé " + keyName(root, key);
             out.line(headerLine(root, key));
             EnumerateValues(names, count);
             for (const std::string &name : names) {
-                where = (name.empty() ? "the unnamed value" : "the value \"" + name + "\"") + " of "
+                where = (name.empty() ? "la valeur sans nom" : "la valeur \"" + name + "\"") + " de "
                     + keyName(root, key);
                 out.line(format.exactData ? storedEntry(name, encoding) : FormatRegFileValue(name, encoding));
             }
             out.line("");
         }
     } catch (const Unwritable &error) {
-        throw Unwritable(where + ": " + error.what());
+        throw Unwritable(where + " : " + error.what());
     }
     out.commit();
 }
@@ -221,7 +221,7 @@ std::string cRegistry::storedEntry(const std::string &sValueName, const TextEnco
     const std::optional<StoredValue> value =
         key.open(root(), m_sectionKey, QueryValue) ? stored(key.handle(), sValueName) : std::nullopt;
     if (!value)
-        throw Unwritable("a value could not be read");
+        throw Unwritable("une valeur n'a pas pu être lue");
     return exactEntry(sValueName, value->type, value->data, encoding);
 }
 

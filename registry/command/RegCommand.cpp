@@ -543,7 +543,7 @@ void importScript(Context &context, const Args &args)
         registryError("impossible d'importer " + args[0]
                       + (result.line > 0 ? ", ligne " + std::to_string(result.line) : "") + " : " + result.message);
     if (!result.note.empty())
-        context.err << "renvolia-reg: " << args[0] << ": " << result.note << '\n';
+        context.err << "renvolia-reg: " << args[0] << " : " << result.note << '\n';
 }
 
 // Options a command takes, before or among its operands.

@@ -106,8 +106,8 @@ std::string encoded(const TextEncoding &encoding, const std::string &text)
     char32_t unmapped = 0;
     std::optional<std::string> bytes = encoding.encode(text, &unmapped);
     if (!bytes)
-        throw Unwritable("it holds the character " + characterText(unmapped) + ", which " + encoding.name()
-                         + " has no place for");
+        throw Unwritable("elle contient le caractère " + characterText(unmapped) + ", introuvable en "
+                         + encoding.name());
     return std::move(*bytes);
 }
 

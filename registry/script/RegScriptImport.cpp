@@ -81,7 +81,7 @@ public:
         m_rest.remove_prefix(std::min(end + 1, m_rest.size()));
         ++m_number;
         if (line.find('\r') != std::string_view::npos)
-            throw ScriptError{m_number, "a carriage return stands alone inside the line"};
+            throw ScriptError{m_number, "un retour chariot seul se trouve dans la ligne"};
         return true;
     }
     int number() const { return m_number; }
@@ -113,8 +113,8 @@ Key rootKey(std::string_view name, int line)
         if (equalsIgnoringCase(name, root.name))
             return root.key;
     }
-    throw ScriptError{line, "unknown root key \"" + std::string(name)
-                                + "\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS"};
+    throw ScriptError{line, "clé racine \"" + std::string(name)
+                                + "\" inconnue : HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE ou HKEY_USERS attendue"};
 }
 
 std::string_view firstLine(std::string_view text)
@@ -136,7 +136,7 @@ std::string decodedOrRefused(std::string_view bytes, const TextEncoding &encodin
     std::size_t bad = 0;
     std::optional<std::string> text = encoding.decode(bytes, &bad);
     if (!text)
-        throw ScriptError{lineAt(bytes, bad, unitSize), "the line is not valid " + encoding.name()};
+        throw ScriptError{lineAt(bytes, bad, unitSize), "la ligne n'est pas valide en " + encoding.name()};
     return std::move(*text);
 }
 
@@ -160,7 +160,7 @@ DecodedScript decodedScript(std::string &&script, const TextEncoding &ansi)
         return {std::move(script), ansi, {}};
     if (isValidUtf8(bytes))
         return {std::move(script), TextEncoding::utf8(),
-                "read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as " + ansi.name()};
+                "lu en UTF-8, comme les versions Linux précédentes écrivaient les scripts REGEDIT4, et non en " + ansi.name()};
     return {decodedOrRefused(bytes, ansi, 1), ansi, {}};
 }
 
@@ -169,7 +169,7 @@ DecodedScript decodedScript(std::string &&script, const TextEncoding &ansi)
 ScriptKey keyHeader(std::string_view line, int number)
 {
     if (!line.ends_with(']'))
-        throw ScriptError{number, "a key line ends with ]"};
+        throw ScriptError{number, "une ligne de clé se termine par ]"};
     std::string_view path = line.substr(1, line.size() - 2);
     const bool deleted = path.starts_with('-');
     if (deleted)
@@ -179,11 +179,11 @@ ScriptKey keyHeader(std::string_view line, int number)
     if (path.ends_with('\\'))
         path.remove_suffix(1);
     if (path.starts_with('\\') || path.ends_with('\\') || path.find("\\\\") != std::string_view::npos)
-        throw ScriptError{number, "a key name in the path is empty"};
+        throw ScriptError{number, "un nom de clé du chemin est vide"};
     for (std::size_t begin = 0; begin < path.size();) {
         const std::size_t end = std::min(path.find('\\', begin), path.size());
         if (utf16Length(path.substr(begin, end - begin)) > MaxKeyNameLength)
-            throw ScriptError{number, "a key name in the path is longer than 255 characters"};
+            throw ScriptError{number, "un nom de clé du chemin dépasse 255 caractères"};
         begin = end + 1;
     }
     return {number, rootKey(root, number), std::string(path), deleted, {}};
@@ -226,11 +226,11 @@ std::string quoted(std::string_view &text, int line)
         }
         const std::optional<char> escaped = i + 1 < text.size() ? unescaped(text[++i]) : std::nullopt;
         if (!escaped)
-            throw ScriptError{line, "a backslash in quotation marks is written \\\\, a quotation mark \\\", and a "
-                                    "line feed, a carriage return or a zero character \\n, \\r or \\0"};
+            throw ScriptError{line, "entre guillemets, une barre oblique inverse s'écrit \\\\, un guillemet \\\", et "
+                                    "un saut de ligne, un retour chariot ou un caractère nul \\n, \\r ou \\0"};
         out += *escaped;
     }
-    throw ScriptError{line, "the closing quotation mark is missing"};
+    throw ScriptError{line, "le guillemet fermant manque"};
 }
 
 std::uint32_t hexNumber(std::string_view digits, int line)
@@ -239,7 +239,7 @@ std::uint32_t hexNumber(std::string_view digits, int line)
     const char *end = digits.data() + digits.size();
     const auto [stop, error] = std::from_chars(digits.data(), end, number, 16);
     if (digits.empty() || digits.size() > kMaxHexDigits || error != std::errc() || stop != end)
-        throw ScriptError{line, "expected 1 to 8 hexadecimal digits, found \"" + std::string(digits) + "\""};
+        throw ScriptError{line, "1 à 8 chiffres hexadécimaux attendus, trouvé \"" + std::string(digits) + "\""};
     return number;
 }
 
@@ -257,7 +257,7 @@ void appendBytes(std::string_view segment, bool continues, int line, Bytes &byte
         std::uint8_t byte = 0;
         const auto [stop, error] = std::from_chars(item.data(), item.data() + item.size(), byte, 16);
         if (item.empty() || item.size() > 2 || error != std::errc() || stop != item.data() + item.size())
-            throw ScriptError{line, "expected a byte in hexadecimal, found \"" + std::string(item) + "\""};
+            throw ScriptError{line, "un octet en hexadécimal attendu, trouvé \"" + std::string(item) + "\""};
         bytes.push_back(static_cast<char>(byte));
         begin = end + 1;
     }
@@ -275,7 +275,7 @@ Bytes byteList(std::string_view segment, Lines &lines)
         if (!continues)
             return bytes;
         if (!lines.next(segment))
-            throw ScriptError{lines.number(), "the list of bytes goes on past the end of the script"};
+            throw ScriptError{lines.number(), "la liste d'octets continue après la fin du script"};
     }
 }
 
@@ -295,14 +295,14 @@ void readHexData(std::string_view data, Lines &lines, const TextEncoding &textEn
     const int line = lines.number();
     const std::size_t close = data.find("):");
     if (close == std::string_view::npos)
-        throw ScriptError{line, "hex( is closed by ):"};
+        throw ScriptError{line, "hex( se ferme par ):"};
     value.type = hexNumber(data.substr(0, close), line);
     value.data = byteList(data.substr(close + 2), lines);
     if (!isText(value.type))
         return;
     std::optional<std::string> text = textEncoding.decode(value.data);
     if (!text)
-        throw ScriptError{line, "the bytes of the text are not valid " + textEncoding.name()};
+        throw ScriptError{line, "les octets du texte ne sont pas valides en " + textEncoding.name()};
     value.data = std::move(*text);
 }
 
@@ -314,7 +314,7 @@ void readData(std::string_view data, Lines &lines, const TextEncoding &textEncod
         value.type = RegSz;
         value.data = quoted(data, line) + '\0';
         if (!data.empty())
-            throw ScriptError{line, "nothing may follow the closing quotation mark"};
+            throw ScriptError{line, "rien ne peut suivre le guillemet fermant"};
     } else if (consume(data, "dword:")) {
         value.type = RegDword;
         value.data = dwordBytes(hexNumber(data, line));
@@ -326,7 +326,7 @@ void readData(std::string_view data, Lines &lines, const TextEncoding &textEncod
     } else if (data == "-") {
         value.deleted = true;
     } else {
-        throw ScriptError{line, "expected \"text\", dword:, hex:, hex(type): or - after ="};
+        throw ScriptError{line, "\"texte\", dword:, hex:, hex(type): ou - attendu après ="};
     }
 }
 
@@ -339,11 +339,11 @@ ScriptValue valueEntry(std::string_view line, Lines &lines, const TextEncoding &
     else if (line.starts_with('@'))
         line.remove_prefix(1);
     else
-        throw ScriptError{value.line, "expected [key], \"name\"=, @= or a ; comment"};
+        throw ScriptError{value.line, "[clé], \"nom\"=, @= ou un commentaire ; attendu"};
     if (utf16Length(value.name) > MaxValueNameLength)
-        throw ScriptError{value.line, "the value's name is longer than 16,383 characters"};
+        throw ScriptError{value.line, "le nom de la valeur dépasse 16 383 caractères"};
     if (!line.starts_with('='))
-        throw ScriptError{value.line, "expected = after the value's name"};
+        throw ScriptError{value.line, "= attendu après le nom de la valeur"};
     readData(line.substr(1), lines, textEncoding, value);
     return value;
 }
@@ -353,7 +353,7 @@ std::vector<ScriptKey> parsed(const DecodedScript &script)
     Lines lines(script.text);
     std::string_view line;
     if (!lines.next(line) || (line != kVersion4 && line != kVersion5))
-        throw ScriptError{1, "the first line is neither REGEDIT4 nor " + std::string(kVersion5)};
+        throw ScriptError{1, "la première ligne n'est ni REGEDIT4 ni " + std::string(kVersion5)};
     std::vector<ScriptKey> keys;
     while (lines.next(line)) {
         if (line.empty() || line.starts_with(';'))
@@ -361,9 +361,9 @@ std::vector<ScriptKey> parsed(const DecodedScript &script)
         if (line.starts_with('['))
             keys.push_back(keyHeader(line, lines.number()));
         else if (keys.empty())
-            throw ScriptError{lines.number(), "a value comes before the first [key]"};
+            throw ScriptError{lines.number(), "une valeur précède la première [clé]"};
         else if (keys.back().deleted)
-            throw ScriptError{lines.number(), "a value follows a [-key] line, which deletes the key"};
+            throw ScriptError{lines.number(), "une valeur suit une ligne [-clé], qui supprime la clé"};
         else
             keys.back().values.push_back(valueEntry(line, lines, script.dataEncoding));
     }
@@ -373,7 +373,7 @@ std::vector<ScriptKey> parsed(const DecodedScript &script)
 void refuseUnless(RegistryApi &api, Result result, int line, const std::string &what)
 {
     if (result != Success)
-        throw ScriptError{line, what + ": " + failureText(api, result)};
+        throw ScriptError{line, what + " : " + failureText(api, result)};
 }
 
 // Drops the batch's writes unless it was committed.
@@ -382,7 +382,7 @@ class Batch
 public:
     explicit Batch(RegistryApi &api) : m_api(api)
     {
-        refuseUnless(api, api.beginBatch(), 0, "the registry cannot take the changes");
+        refuseUnless(api, api.beginBatch(), 0, "le registre ne peut pas prendre les changements");
     }
     ~Batch()
     {
@@ -394,7 +394,7 @@ public:
 
     void commit()
     {
-        refuseUnless(m_api, m_api.commitBatch(), 0, "the registry did not keep the changes");
+        refuseUnless(m_api, m_api.commitBatch(), 0, "le registre n'a pas gardé les changements");
         m_committed = true;
     }
 
@@ -426,7 +426,7 @@ void deleteTree(RegistryApi &api, Key root, const std::string &path, int line)
         deleteTree(api, root, path.empty() ? name : path + "\\" + name, line);
     const Result result = api.deleteKey(root, path);
     if (result != FileNotFound)
-        refuseUnless(api, result, line, "cannot delete the key");
+        refuseUnless(api, result, line, "impossible de supprimer la clé");
 }
 
 void applyValue(RegistryApi &api, Key key, const ScriptValue &value)
@@ -435,14 +435,14 @@ void applyValue(RegistryApi &api, Key key, const ScriptValue &value)
     if (value.deleted) {
         const Result result = api.deleteValue(key, name);
         if (result != FileNotFound)
-            refuseUnless(api, result, value.line, "cannot delete the value");
+            refuseUnless(api, result, value.line, "impossible de supprimer la valeur");
         return;
     }
     const std::string &data = value.data;
     refuseUnless(api,
                  api.setValue(key, name, value.type, reinterpret_cast<const std::uint8_t *>(data.data()),
                               static_cast<std::uint32_t>(data.size())),
-                 value.line, "cannot write the value");
+                 value.line, "impossible d'écrire la valeur");
 }
 
 void writeKeys(RegistryApi &api, const std::vector<ScriptKey> &keys)
@@ -455,7 +455,7 @@ void writeKeys(RegistryApi &api, const std::vector<ScriptKey> &keys)
             continue;
         }
         OpenKey opened(api);
-        refuseUnless(api, opened.create(key.root, path), key.line, "cannot create the key");
+        refuseUnless(api, opened.create(key.root, path), key.line, "impossible de créer la clé");
         for (const ScriptValue &value : key.values)
             applyValue(api, opened.handle(), value);
     }
@@ -466,17 +466,17 @@ void writeKeys(RegistryApi &api, const std::vector<ScriptKey> &keys)
 std::string fileBytes(const std::string &utf8Path)
 {
     const std::filesystem::path path(std::u8string(utf8Path.begin(), utf8Path.end()));
-    constexpr const char *tooLarge = "the file is larger than 256 MiB, too large for a registry script";
+    constexpr const char *tooLarge = "le fichier dépasse 256 Mio, trop pour un script de registre";
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (std::filesystem::is_character_file(status) || std::filesystem::is_block_file(status))
-        throw ScriptError{0, "a device is no registry script"};
+        throw ScriptError{0, "un périphérique n'est pas un script de registre"};
     const std::uintmax_t size = std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
     if (!error && size > MaxScriptBytes)
         throw ScriptError{0, tooLarge};
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())
-        throw ScriptError{0, "cannot read the file"};
+        throw ScriptError{0, "impossible de lire le fichier"};
     std::string bytes;
     bytes.reserve(error ? 0 : static_cast<std::size_t>(size));
     char chunk[1 << 16];
@@ -486,7 +486,7 @@ std::string fileBytes(const std::string &utf8Path)
             throw ScriptError{0, tooLarge};
     }
     if (file.bad())
-        throw ScriptError{0, "cannot read the file"};
+        throw ScriptError{0, "impossible de lire le fichier"};
     return bytes;
 }
 
@@ -494,7 +494,7 @@ ImportResult imported(RegistryApi &api, std::string script, int codePage)
 {
     const std::optional<TextEncoding> ansi = TextEncoding::codePage(codePage);
     if (!ansi)
-        throw ScriptError{0, "code page " + std::to_string(codePage) + " is not one of "
+        throw ScriptError{0, "la page de code " + std::to_string(codePage) + " n'est pas l'une de "
                                  + TextEncoding::codePageNumbers()};
     const DecodedScript decoded = decodedScript(std::move(script), *ansi);
     writeKeys(api, parsed(decoded));

@@ -238,7 +238,7 @@ std::string TextEncoding::name() const
     case Utf16le:
         return "UTF-16LE";
     default:
-        return "code page " + std::to_string(m_kind);
+        return "page de code " + std::to_string(m_kind);
     }
 }
 

@@ -19,7 +19,7 @@ public:
     static std::optional<TextEncoding> codePage(int number);
     static std::string codePageNumbers();
 
-    // "code page 1252", "UTF-8", "UTF-16LE".
+    // "page de code 1252", "UTF-8", "UTF-16LE".
     std::string name() const;
     bool isUtf16le() const { return m_kind == Utf16le; }
     // UTF-8 to this encoding; none when a character has no place in it (or

@@ -200,13 +200,13 @@ private slots:
         row("--codepage without its number", {u"import"_s, u"--codepage"_s}, 2, u"--codepage prend le numéro d'une page de code"_s);
         row("an option the command does not take", {u"import"_s, u"--unicode"_s, bad}, 2,
             u"nombre d'arguments incorrect : import prend [--codepage N] FILE"_s);
-        row("importing a missing file", {u"import"_s, nowhere}, 1, u"impossible d'importer "_s + nowhere + u" : cannot read the file"_s);
-        row("importing a device", {u"import"_s, u"/dev/null"_s}, 1, u"impossible d'importer /dev/null : a device is no registry script"_s);
+        row("importing a missing file", {u"import"_s, nowhere}, 1, u"impossible d'importer "_s + nowhere + u" : impossible de lire le fichier"_s);
+        row("importing a device", {u"import"_s, u"/dev/null"_s}, 1, u"impossible d'importer /dev/null : un périphérique n'est pas un script de registre"_s);
         const QString huge = m_files.filePath(u"huge.reg"_s);
         row("importing a file over 256 MiB", {u"import"_s, huge}, 1,
-            u"impossible d'importer "_s + huge + u" : the file is larger than 256 MiB, too large for a registry script"_s);
+            u"impossible d'importer "_s + huge + u" : le fichier dépasse 256 Mio, trop pour un script de registre"_s);
         row("importing a malformed script, nothing of it kept", {u"import"_s, bad}, 1,
-            u"impossible d'importer "_s + bad + u", ligne 3 : expected 1 to 8 hexadecimal digits, found \"xyz\""_s);
+            u"impossible d'importer "_s + bad + u", ligne 3 : 1 à 8 chiffres hexadécimaux attendus, trouvé \"xyz\""_s);
     }
 
     void badInput()
@@ -240,7 +240,7 @@ private slots:
             .script = "\xFF\xFE"_ba + utf16(utf16Text), .text = u"crème ☎\U00010000"_s, .unmapped = u"U+260E"_s};
         QTest::addRow("REGEDIT4 in UTF-8 from an earlier Linux build") << WindowsScript{
             .script = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Enc]\n\"Cl\xC3\xA9\"=\"cr\xC3\xA8me \xE2\x82\xAC\"\n",
-            .note = u"read as UTF-8, as earlier Linux builds wrote REGEDIT4 scripts, not as code page 1252"_s,
+            .note = u"lu en UTF-8, comme les versions Linux précédentes écrivaient les scripts REGEDIT4, et non en page de code 1252"_s,
             .text = u"crème €"_s};
     }
 
@@ -256,15 +256,15 @@ private slots:
         const QString key = uR"(HKCU\Software\Enc)"_s;
         const QString cleName = u"clÉ"_s;
         QCOMPARE(reg(QStringList{u"import"_s} + options + QStringList{file}),
-                 (Outcome{0, {}, note.isEmpty() ? QString() : u"renvolia-reg: "_s + file + u": "_s + note + u'\n'}));
+                 (Outcome{0, {}, note.isEmpty() ? QString() : u"renvolia-reg: "_s + file + u" : "_s + note + u'\n'}));
         QCOMPARE(reg({u"get"_s, key, cleName}), done(text + u'\n'));
 
         const QString again = m_store->filePath(u"again.reg"_s);
         QCOMPARE(reg({u"export"_s, key, again}),
                  unmapped.isEmpty() ? done()
                                     : refused(1, u"impossible d'exporter "_s + key + u" vers "_s + again
-                                                     + u" : the value \"Clé\" of HKEY_CURRENT_USER\\Software\\Enc: it holds "
-                                                       "the character "_s + unmapped + u", which code page 1252 has no place for"_s));
+                                                     + u" : la valeur \"Clé\" de HKEY_CURRENT_USER\\Software\\Enc : elle contient "
+                                                       "le caractère "_s + unmapped + u", introuvable en page de code 1252"_s));
         QCOMPARE(reg({u"export"_s, u"--unicode"_s, key, again}), done());
         QVERIFY(fileContents(again).startsWith("\xFF\xFEW\0i\0n\0"));
         ScratchStore copy;

@@ -294,50 +294,50 @@ private slots:
         const auto fourth = [](const char *name, const QByteArray &line, const QByteArray &message) {
             QTest::addRow("%s", name) << kGood + "\"v\"=\"x\"\r\n" + line + "\r\n\r\n" << 4 << message;
         };
-        const QByteArray digits = "expected 1 to 8 hexadecimal digits, found ";
-        const QByteArray byte = "expected a byte in hexadecimal, found ";
+        const QByteArray digits = "1 à 8 chiffres hexadécimaux attendus, trouvé ";
+        const QByteArray byte = "un octet en hexadécimal attendu, trouvé ";
         QTest::addRow("other first line") << "REGEDIT5"_ba + kGood.mid(8) << 1
-                                          << "the first line is neither REGEDIT4 nor Windows Registry Editor Version 5.00"_ba;
+                                          << "la première ligne n'est ni REGEDIT4 ni Windows Registry Editor Version 5.00"_ba;
         QTest::addRow("value before any key") << "REGEDIT4\r\n\"v\"=\"x\"\r\n"_ba << 2
-                                              << "a value comes before the first [key]"_ba;
+                                              << "une valeur précède la première [clé]"_ba;
         fourth("root not supported", "[HKEY_CURRENT_CONFIG\\x]",
-               "unknown root key \"HKEY_CURRENT_CONFIG\": expected HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, "
-               "HKEY_LOCAL_MACHINE or HKEY_USERS");
-        fourth("key without ]", "[HKEY_CURRENT_USER\\x", "a key line ends with ]");
-        fourth("empty key name", "[HKEY_CURRENT_USER\\a\\\\b]", "a key name in the path is empty");
+               "clé racine \"HKEY_CURRENT_CONFIG\" inconnue : HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, "
+               "HKEY_LOCAL_MACHINE ou HKEY_USERS attendue");
+        fourth("key without ]", "[HKEY_CURRENT_USER\\x", "une ligne de clé se termine par ]");
+        fourth("empty key name", "[HKEY_CURRENT_USER\\a\\\\b]", "un nom de clé du chemin est vide");
         fourth("a lone carriage return in the key line", "[HKEY_CURRENT_USER\\a\rb]",
-               "a carriage return stands alone inside the line");
+               "un retour chariot seul se trouve dans la ligne");
         QTest::addRow("a value after a key deletion") << kGood + "[-HKEY_CURRENT_USER\\x]\r\n\"v\"=\"x\"\r\n" << 4
-                                                      << "a value follows a [-key] line, which deletes the key"_ba;
-        fourth("name without quotation marks", "v=\"x\"", "expected [key], \"name\"=, @= or a ; comment");
-        fourth("no = after the name", "\"v\" \"x\"", "expected = after the value's name");
-        fourth("closing quotation mark missing", "\"v\"=\"x", "the closing quotation mark is missing");
+                                                      << "une valeur suit une ligne [-clé], qui supprime la clé"_ba;
+        fourth("name without quotation marks", "v=\"x\"", "[clé], \"nom\"=, @= ou un commentaire ; attendu");
+        fourth("no = after the name", "\"v\" \"x\"", "= attendu après le nom de la valeur");
+        fourth("closing quotation mark missing", "\"v\"=\"x", "le guillemet fermant manque");
         fourth("single backslash", R"("v"="C:\x")",
-               R"(a backslash in quotation marks is written \\, a quotation mark \", and a line feed, a carriage )"
-               R"(return or a zero character \n, \r or \0)");
+               R"(entre guillemets, une barre oblique inverse s'écrit \\, un guillemet \", et un saut de ligne, un )"
+               R"(retour chariot ou un caractère nul \n, \r ou \0)");
         fourth("text after the closing quotation mark", "\"v\"=\"x\" y",
-               "nothing may follow the closing quotation mark");
-        fourth("unknown data", "\"v\"=str:x", "expected \"text\", dword:, hex:, hex(type): or - after =");
+               "rien ne peut suivre le guillemet fermant");
+        fourth("unknown data", "\"v\"=str:x", "\"texte\", dword:, hex:, hex(type): ou - attendu après =");
         fourth("dword of nine digits", "\"v\"=dword:000000001", digits + "\"000000001\"");
         fourth("dword written as 0x", "\"v\"=dword:0x10", digits + "\"0x10\"");
-        fourth("type and bytes cut short", "\"v\"=hex(7", "hex( is closed by ):");
+        fourth("type and bytes cut short", "\"v\"=hex(7", "hex( se ferme par ):");
         fourth("comma after the last byte", "\"v\"=hex:01,", byte + "\"\"");
         QTest::addRow("not a byte on a continuation line, its own line given")
             << kGood + "\"v\"=\"x\"\r\n\"w\"=hex:01,\\\r\n  02,zz\r\n" << 5 << byte + "\"zz\"";
         QTest::addRow("bytes going on past the end") << kGood + "\"v\"=\"x\"\r\n\"w\"=hex:01,\\" << 4
-                                                     << "the list of bytes goes on past the end of the script"_ba;
+                                                     << "la liste d'octets continue après la fin du script"_ba;
         fourth("a key name of 256 characters", "[HKEY_CURRENT_USER\\" + QByteArray(256, 'k') + "]",
-               "a key name in the path is longer than 255 characters");
+               "un nom de clé du chemin dépasse 255 caractères");
         fourth("a value name of 16,384 characters", "\"" + QByteArray(16384, 'v') + "\"=\"x\"",
-               "the value's name is longer than 16,383 characters");
+               "le nom de la valeur dépasse 16 383 caractères");
         for (const auto &[name, bytes] : {std::pair{"cut short", "41,00,00"}, {"a low surrogate first", "00,dc,00,dc,00,00"},
                                           {"a high surrogate before A", "00,d8,41,00,00,00"}})
             QTest::addRow("a text of hex(1) in version 5.00, %s", name)
                 << kVersion5 + kGood.mid(10) + "\"v\"=\"x\"\r\n\"w\"=hex(1):" + bytes + "\r\n" << 4
-                << "the bytes of the text are not valid UTF-16LE"_ba;
+                << "les octets du texte ne sont pas valides en UTF-16LE"_ba;
         // U+010A is 0A 01 in UTF-16LE: its 0A is no line feed.
         QTest::addRow("UTF-16LE cut in the middle of a character") << "\xFF\xFE"_ba + utf16(QString::fromLatin1(kVersion5) + u"; Ċ\r\n"_s) + "A" << 3
-                                                                   << "the line is not valid UTF-16LE"_ba;
+                                                                   << "la ligne n'est pas valide en UTF-16LE"_ba;
     }
 
     void refusesMalformed()
@@ -371,7 +371,7 @@ private slots:
                                               "\"new\"=\"5\"\r\n";
         const ImportResult refused = importRegScript(store.api, stdString(script + "[-HKEY_USERS]"));
         QCOMPARE(std::make_tuple(refused.ok, refused.line, refused.message),
-                 std::make_tuple(false, 8, std::string("cannot delete the key: accès refusé")));
+                 std::make_tuple(false, 8, std::string("impossible de supprimer la clé : accès refusé")));
         QCOMPARE(everything(), before);
         QVERIFY(importRegScript(store.api, stdString(script)).ok);
         QCOMPARE(everything(), (QByteArrayList{R"(Software\Keep "other" = 2)", R"(Software\Keep "new" = 5)", R"(.Default "v" = 4)"}));
