@@ -563,14 +563,14 @@ struct Command
 constexpr std::size_t Unlimited = static_cast<std::size_t>(-1);
 
 constexpr Command commands[] = {
-    {"list", "KEY", "subkeys (NAME\\), then values (NAME<tab>TYPE<tab>DATA)", 1, 1, NoOption, listKey},
-    {"get", "KEY NAME", "the value's data", 2, 2, NoOption, getValue},
-    {"set", "KEY NAME TYPE DATA...", "writes the value, creating the key", 3, Unlimited, NoOption, setValue},
-    {"delete-value", "KEY NAME", "deletes the value", 2, 2, NoOption, deleteValue},
-    {"delete-key", "KEY", "deletes the key, which must have no subkeys", 1, 1, NoOption, deleteKey},
-    {"export", "[--unicode] [--codepage N] KEY FILE", "writes the key and all below it as a script", 2, 2,
+    {"list", "KEY", "sous-clés (NAME\\), puis valeurs (NAME<tab>TYPE<tab>DATA)", 1, 1, NoOption, listKey},
+    {"get", "KEY NAME", "les données de la valeur", 2, 2, NoOption, getValue},
+    {"set", "KEY NAME TYPE DATA...", "écrit la valeur, en créant la clé", 3, Unlimited, NoOption, setValue},
+    {"delete-value", "KEY NAME", "supprime la valeur", 2, 2, NoOption, deleteValue},
+    {"delete-key", "KEY", "supprime la clé, qui ne doit pas avoir de sous-clés", 1, 1, NoOption, deleteKey},
+    {"export", "[--unicode] [--codepage N] KEY FILE", "écrit la clé et tout ce qui est dessous en script", 2, 2,
      UnicodeOption | CodePageOption, exportKey},
-    {"import", "[--codepage N] FILE", "writes a script's keys and values, all or none", 1, 1, CodePageOption,
+    {"import", "[--codepage N] FILE", "écrit les clés et valeurs d'un script, toutes ou aucune", 1, 1, CodePageOption,
      importScript},
 };
 
@@ -603,47 +603,51 @@ Args readOptions(const Command &command, const Args &args, Context &context)
 }
 
 constexpr std::string_view helpNotes = R"(
-KEY    ROOT\path\to\key, ROOT one of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,
-       HKEY_LOCAL_MACHINE, HKEY_USERS or HKCR, HKCU, HKLM, HKU, in any case.
-NAME   the value's name; "" is the key's unnamed value, which list shows
-       with an empty NAME field.
-TYPE   REG_SZ, REG_EXPAND_SZ    DATA is the text
-       REG_MULTI_SZ             one DATA per item, none for an empty list
+KEY    RACINE\chemin\de\la\clé, RACINE parmi HKEY_CLASSES_ROOT,
+       HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS ou HKCR, HKCU, HKLM,
+       HKU, en majuscules ou minuscules.
+NAME   le nom de la valeur ; "" est la valeur sans nom de la clé, que list
+       montre avec un champ NAME vide.
+TYPE   REG_SZ, REG_EXPAND_SZ    DATA est le texte
+       REG_MULTI_SZ             une DATA par élément, aucune pour une liste vide
        REG_DWORD, REG_DWORD_BIG_ENDIAN
-                                decimal or 0x hexadecimal, -2147483648 to 4294967295
-       REG_BINARY, REG_NONE     hexadecimal bytes, e.g. 01ff ("" for none)
+                                décimal ou hexadécimal en 0x, de -2147483648 à 4294967295
+       REG_BINARY, REG_NONE     octets en hexadécimal, par ex. 01ff ("" pour aucun)
 
-get prints texts as they are (REG_EXPAND_SZ unexpanded), REG_MULTI_SZ items
-one per line, dwords in unsigned decimal, other data as hexadecimal bytes.
-list keeps each value on one line: it separates REG_MULTI_SZ items with tabs
-and shows tabs, line breaks and zero characters inside texts as \t, \n, \r
-and \0.
-On a terminal, list and get show control characters as \xNN.
+get affiche les textes tels quels (REG_EXPAND_SZ non développé), les
+éléments de REG_MULTI_SZ un par ligne, les dwords en décimal non signé, les
+autres données en octets hexadécimaux. list garde chaque valeur sur une
+ligne : il sépare les éléments de REG_MULTI_SZ par des tabulations et montre
+les tabulations, sauts de ligne et caractères nuls des textes en \t, \n, \r
+et \0. Sur un terminal, list et get montrent les caractères de commande en
+\xNN.
 
-export writes a "REGEDIT4" script in Windows-1252 (--codepage N: another
-Windows ANSI code page, one of 874, 1250 to 1258), or with --unicode a
-"Windows Registry Editor Version 5.00" script in UTF-16LE; a character the
-code page has not fails the export, naming the key and value. Each value
-goes as its type and bytes, in the forms of Windows' regedit, which import
-gives back exactly. The file is replaced only once complete; FILE - is
-standard output, and a FIFO or device is written into.
+export écrit un script "REGEDIT4" en Windows-1252 (--codepage N : une autre
+page de code ANSI de Windows, parmi 874, 1250 à 1258), ou avec --unicode un
+script "Windows Registry Editor Version 5.00" en UTF-16LE ; un caractère
+absent de la page de code fait échouer l'export, qui nomme la clé et la
+valeur. Chaque valeur part avec son type et ses octets, sous les formes du
+regedit de Windows, et import les rend à l'identique. Le fichier n'est
+remplacé qu'une fois complet ; FILE - est la sortie standard, et un FIFO ou
+un périphérique est écrit tel quel.
 
-import reads both kinds: REGEDIT4 in Windows-1252 (or --codepage N), or in
-UTF-8 as earlier Linux builds wrote it, version 5.00 in UTF-16LE or UTF-8,
-with [-KEY] and "NAME"=- deleting, and \n, \r and \0 in quotation marks
-as Wine writes them. Lines end with CR LF; import also takes LF. A script
-with a malformed line, or names longer than the registry takes, is refused
-whole, with the line's number; so is a file over 256 MiB.
+import lit les deux sortes : REGEDIT4 en Windows-1252 (ou --codepage N), ou
+en UTF-8 comme l'écrivaient les versions Linux précédentes, la version 5.00
+en UTF-16LE ou en UTF-8, avec [-KEY] et "NAME"=- qui suppriment, et \n, \r
+et \0 entre guillemets tels que Wine les écrit. Les lignes finissent par
+CR LF ; import accepte aussi LF. Un script dont une ligne est mal formée, ou
+dont des noms dépassent ce que le registre accepte, est refusé en entier,
+avec le numéro de la ligne ; de même un fichier de plus de 256 Mio.
 
-The registry is the system's on Windows; elsewhere the store file
-$RENVOLIA_REGISTRY, else $XDG_DATA_HOME/renvolia/registry.sqlite.
-Exit status: 0 done, 1 registry error, 2 bad command line.
+Le registre est celui du système sous Windows ; ailleurs le fichier de base
+$RENVOLIA_REGISTRY, sinon $XDG_DATA_HOME/renvolia/registry.sqlite.
+Code de sortie : 0 fait, 1 erreur du registre, 2 ligne de commande incorrecte.
 )";
 
 void printHelp(std::ostream &out)
 {
     std::ostringstream text;
-    text << "usage: renvolia-reg COMMAND ARGUMENTS\n";
+    text << "usage : renvolia-reg COMMAND ARGUMENTS\n";
     for (const Command &command : commands) {
         const std::string usage = std::string(command.name) + ' ' + std::string(command.arguments);
         text << "  " << std::left << std::setw(34) << usage;
@@ -651,7 +655,7 @@ void printHelp(std::ostream &out)
             text << '\n' << std::string(36, ' ');
         text << command.description << '\n';
     }
-    text << "  " << std::setw(34) << "--help" << "this text\n" << helpNotes;
+    text << "  " << std::setw(34) << "--help" << "ce texte\n" << helpNotes;
     out << text.str();
 }
 
