@@ -456,7 +456,11 @@ public:
         sqlite3_busy_timeout(m_database.get(), busyTimeoutMilliseconds);
         // What was read is kept in our own cache: SQLite's pages only serve the
         // lookups, and a small page cache spares the memory a new process must fault in.
-        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL; PRAGMA cache_size = -256");
+        // A checkpoint syncs the log and the file, twice the cost of a sync
+        // per write that the log spares: one every 16,384 pages of log rather
+        // than every 1,000 is worth the bigger log, cut back to 4 MiB afterwards.
+        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL; PRAGMA cache_size = -256; "
+                "PRAGMA wal_autocheckpoint = 16384; PRAGMA journal_size_limit = 4194304");
         if (opening != Opening::ReadWrite) {
             if (!isStore())
                 throw StoreFailure("not a registry store");
