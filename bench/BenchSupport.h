@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <time.h>
-#include <unistd.h>
+#endif
 
 namespace bench {
 
+#ifndef _WIN32
 inline double peakMemoryMiB()
 {
     rusage usage{};
@@ -29,19 +32,27 @@ inline double cpuSeconds()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
+#endif
 
-// Runs work in a fresh folder under argv[1] (else $TMPDIR, else /tmp) and
-// removes the folder afterwards; the result is work's exit status.
+// Runs work in a fresh folder under argv[1] (else the temporary folder:
+// $TMPDIR, else /tmp) and removes the folder afterwards; the result is
+// work's exit status.
 inline int inScratchFolder(int argc, char *argv[], const std::function<int(const std::string &)> &work)
 {
-    const char *tmp = std::getenv("TMPDIR");
-    const std::filesystem::path parent = argc > 1 ? argv[1] : (tmp && *tmp ? tmp : "/tmp");
-    std::string folder = (parent / "renvolia-bench-XXXXXX").string();
-    if (!mkdtemp(folder.data())) {
-        std::perror("mkdtemp");
+    const std::filesystem::path parent = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
+    std::filesystem::path folder;
+    std::error_code failed;
+    for (unsigned attempt = 0; folder.empty() && attempt < 100 && !failed; ++attempt) {
+        const auto suffix = std::chrono::steady_clock::now().time_since_epoch().count() + attempt;
+        const auto candidate = parent / ("renvolia-bench-" + std::to_string(suffix));
+        if (std::filesystem::create_directory(candidate, failed))
+            folder = candidate;
+    }
+    if (folder.empty()) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", parent.string().c_str());
         return 1;
     }
-    const int status = work(folder);
+    const int status = work(folder.string());
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return status;

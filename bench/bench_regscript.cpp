@@ -7,7 +7,7 @@
 //
 // bench_regscript [folder for the stores and the file]   (default: $TMPDIR, else /tmp)
 
-#include "BenchSupport.h"
+#include "DeviceTree.h"
 #include "RegScriptImport.h"
 #include "SqliteRegistry.h"
 #include "cRegistry.h"
@@ -31,11 +31,6 @@ namespace {
 using namespace registry;
 using Clock = std::chrono::steady_clock;
 
-const std::string kRoot = "Software\\RenvoliaBench";
-// 1 + 7 + 168 + 19,824 keys.
-constexpr int fanOut[] = {7, 24, 118};
-const char *const levelNames[] = {"Group", "Device", "Instance"};
-
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -46,22 +41,9 @@ double fileMiB(const std::string &file)
     return static_cast<double>(std::filesystem::file_size(file)) / (1 << 20);
 }
 
-bool writeValues(RegistryApi &api, Key key, const std::string &path, std::uint32_t index)
-{
-    const std::string text = "Device at " + path;
-    const std::uint8_t dword[] = {std::uint8_t(index), std::uint8_t(index >> 8), 0, 0};
-    std::uint8_t signature[16];
-    for (std::uint8_t i = 0; i < sizeof signature; ++i)
-        signature[i] = std::uint8_t(index * 31 + i);
-    return api.setValue(key, "Description", RegSz, reinterpret_cast<const std::uint8_t *>(text.c_str()),
-                        std::uint32_t(text.size() + 1)) == Success
-        && api.setValue(key, "Flags", RegDword, dword, sizeof dword) == Success
-        && api.setValue(key, "Signature", RegBinary, signature, sizeof signature) == Success;
-}
-
 int build(const std::string &store)
 {
-    const std::vector<std::string> paths = bench::treePaths(kRoot, fanOut, levelNames);
+    const std::vector<std::string> paths = bench::deviceTreePaths();
     const Clock::time_point start = Clock::now();
     SqliteRegistry api(store);
     if (api.beginBatch() != Success)
@@ -70,7 +52,7 @@ int build(const std::string &store)
         Key key = 0;
         if (api.createKey(CurrentUser, paths[index], AllKeyRights, &key) != Success)
             return 1;
-        const bool written = writeValues(api, key, paths[index], index);
+        const bool written = bench::writeDeviceValues(api, key, paths[index], index);
         api.closeKey(key);
         if (!written)
             return 1;
@@ -93,7 +75,7 @@ int exportTree(const std::string &store, const std::string &file)
     SqliteRegistry api(store);
     cRegistry reg(api);
     reg.setClassKey(CurrentUser);
-    reg.setSectionKey(kRoot);
+    reg.setSectionKey(bench::deviceTreeRoot);
     const double before = bench::peakMemoryMiB();
     const Clock::time_point start = Clock::now();
     if (!reg.ExportToRegFile(file))

@@ -123,7 +123,8 @@ public:
     // RegQueryInfoKeyA.
     virtual Result queryInfoKey(Key key, KeyInfo *info) = 0;
     // RegSaveKeyA: writes the key and its subtree to a new file; refuses a
-    // file that exists.
+    // file that exists. A registry that writes lazily first puts every write
+    // made so far on the disk.
     virtual Result saveKey(Key key, const std::string &file) = 0;
     // ExpandEnvironmentStringsA: the size needed including the terminator.
     virtual std::uint32_t expandEnvironmentStrings(const char *source, char *destination,

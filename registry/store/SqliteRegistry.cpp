@@ -305,10 +305,37 @@ Result createNewFile(const std::string &file)
 // The store file, and those SQLite keeps beside it.
 constexpr const char *storeFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
 
+// A log holding commits the store file may not have yet.
+bool hasWriteAheadLog(const std::string &file)
+{
+    struct stat log = {};
+    return ::stat((file + "-wal").c_str(), &log) == 0 && log.st_size > 0;
+}
+
 void removeStoreFiles(const std::string &file)
 {
     for (const char *suffix : storeFileSuffixes)
         std::remove((file + suffix).c_str());
+}
+
+// The store file as an URI, opened for reading only: with the shared
+// memory of the write-ahead log read but never made or grown, so that a
+// full disk does not stop the reading; or as a file that nobody changes,
+// which needs neither the log nor its shared memory, for a store whose
+// folder cannot hold them.
+std::string readOnlyUri(const std::string &file, store::Opening opening)
+{
+    std::string uri = file.starts_with('/') ? "file://" : "file:";
+    for (const char c : file) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + (opening == store::Opening::Immutable ? "?immutable=1" : "?mode=ro&readonly_shm=1");
 }
 
 } // namespace
@@ -398,28 +425,40 @@ private:
     sqlite3_stmt *m_statement;
 };
 
-// An open store file, set up for durable writes shared with other processes.
+// An open store file, shared with other processes. Opened for writing, it is
+// made a store when empty, and a commit is in the write-ahead log, in the
+// system's hands, when it returns; flush() puts it on the disk.
 class Connection
 {
 public:
-    explicit Connection(const std::string &file)
+    explicit Connection(const std::string &file, Opening opening = Opening::ReadWrite)
+        : m_opening(opening)
     {
         refuseOtherFile(file);
-        sqlite3 *database = nullptr;
-        const int status = sqlite3_open_v2(file.c_str(), &database,
-                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-        m_database.reset(database);
-        if (status != SQLITE_OK)
-            throw database ? failure(database) : StoreFailure("out of memory");
-        sqlite3_busy_timeout(database, busyTimeoutMilliseconds);
+        open(file);
+        // SQLite opens a file it may not write for reading only, and says so.
+        if (opening == Opening::ReadWrite && sqlite3_db_readonly(m_database.get(), "main") == 1)
+            throw StoreFailure(sqlite3_errstr(SQLITE_READONLY));
+        sqlite3_busy_timeout(m_database.get(), busyTimeoutMilliseconds);
         // What was read is kept in our own cache: SQLite's pages only serve the
         // lookups, and a small page cache spares the memory a new process must fault in.
-        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL; PRAGMA cache_size = -256");
+        // A checkpoint syncs the log and the file, twice the cost of a sync
+        // per write that the log spares: one every 16,384 pages of log rather
+        // than every 1,000 is worth the bigger log, cut back to 4 MiB afterwards.
+        execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL; PRAGMA cache_size = -256; "
+                "PRAGMA wal_autocheckpoint = 16384; PRAGMA journal_size_limit = 4194304");
+        if (opening != Opening::ReadWrite) {
+            if (!isStore())
+                throw StoreFailure("not a registry store");
+            return;
+        }
         if (!isStore())
             createSchema();
         useWriteAheadLog();
         foldNamesAgain();
     }
+
+    Opening opening() const { return m_opening; }
 
     Query query(const char *sql)
     {
@@ -446,6 +485,19 @@ public:
 
     std::int64_t changes() const { return sqlite3_total_changes64(m_database.get()); }
 
+    // Puts every commit made so far, by any connection, on the disk: the
+    // write-ahead log, then the file the checkpoints copy it into.
+    void flush()
+    {
+        for (const int part : {SQLITE_FCNTL_JOURNAL_POINTER, SQLITE_FCNTL_FILE_POINTER}) {
+            sqlite3_file *file = nullptr;
+            if (sqlite3_file_control(m_database.get(), "main", part, &file) != SQLITE_OK || !file || !file->pMethods)
+                continue;
+            if (const int status = file->pMethods->xSync(file, SQLITE_SYNC_NORMAL); status != SQLITE_OK)
+                throw StoreFailure(sqlite3_errstr(status));
+        }
+    }
+
     // The header of the write-ahead log's index in shared memory, which
     // every commit to the store rewrites (its layout is SQLite's documented
     // WAL-index format, shared by all SQLite versions using the file). Read
@@ -453,6 +505,8 @@ public:
     // or before SQLite has set it up.
     std::optional<WalIndexHeader> walIndexHeader()
     {
+        if (m_opening == Opening::Immutable) // it has neither
+            return std::nullopt;
         if (!m_walIndex)
             m_walIndex = mappedWalIndex();
         if (!m_walIndex)
@@ -474,6 +528,19 @@ private:
     {
         void operator()(sqlite3 *database) const { sqlite3_close_v2(database); }
     };
+
+    void open(const std::string &file)
+    {
+        sqlite3 *database = nullptr;
+        const int status = m_opening == Opening::ReadWrite
+            ? sqlite3_open_v2(file.c_str(), &database,
+                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+            : sqlite3_open_v2(readOnlyUri(file, m_opening).c_str(), &database,
+                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+        m_database.reset(database);
+        if (status != SQLITE_OK)
+            throw database ? failure(database) : StoreFailure("out of memory");
+    }
 
     bool isStore()
     {
@@ -560,6 +627,7 @@ private:
         return region;
     }
 
+    const Opening m_opening;
     std::unique_ptr<sqlite3, Close> m_database;
     std::vector<std::pair<const char *, std::unique_ptr<Statement>>> m_statements;
     volatile void *m_walIndex = nullptr; // SQLite's own mapping, while the connection is open
@@ -810,6 +878,11 @@ Result SqliteRegistry::saveKey(Key key, const std::string &file)
         id = keyId;
         return Success;
     });
+    if (result == Success) // what was written so far goes to the disk first
+        result = guarded(CantWrite, [&]() -> Result {
+            connection().flush();
+            return Success;
+        });
     if (result != Success)
         return result;
     result = createNewFile(file);
@@ -827,7 +900,7 @@ Result SqliteRegistry::beginBatch()
     if (m_batch || m_batchLost)
         return InvalidParameter;
     return guarded(CantWrite, [&]() -> Result {
-        m_batch = std::make_unique<store::Transaction>(connection());
+        m_batch = std::make_unique<store::Transaction>(writableConnection());
         refresh(Freshness::Current);
         return Success;
     });
@@ -943,7 +1016,7 @@ Result SqliteRegistry::writing(Key key, std::uint32_t access, Body &&body)
     if (m_batchLost)
         return CantWrite;
     return guarded(CantWrite, [&]() -> Result {
-        Connection &store = connection();
+        Connection &store = writableConnection();
         std::optional<store::Transaction> transaction; // none inside a batch, which has its own
         if (!m_batch) {
             transaction.emplace(store);
@@ -979,21 +1052,60 @@ Result SqliteRegistry::guarded(Result failure, Body &&body)
     }
 }
 
+// Opened for writing where it can be, else for reading only: a store that
+// cannot be written can still be read. When neither works, the reason is
+// the one the opening for writing gave.
 Connection &SqliteRegistry::connection()
 {
-    if (!m_connection) {
-        std::error_code ignored; // a folder that cannot be made fails the opening below
-        const auto folder = std::filesystem::path(m_file).parent_path();
-        if (!folder.empty())
-            std::filesystem::create_directories(folder, ignored);
-        m_connection = std::make_unique<Connection>(m_file);
+    if (m_connection)
+        return *m_connection;
+    try {
+        return writableConnection();
+    } catch (const StoreFailure &) {
+        for (const store::Opening opening : {store::Opening::ReadOnly, store::Opening::Immutable}) {
+            try {
+                if (opening == store::Opening::Immutable && hasWriteAheadLog(m_file))
+                    break; // what the log holds would be missed
+                m_connection = std::make_unique<Connection>(m_file, opening);
+                return *m_connection;
+            } catch (const StoreFailure &) {
+            }
+        }
+        throw;
     }
+}
+
+// A store opened for reading only is opened again for a write.
+Connection &SqliteRegistry::writableConnection()
+{
+    if (m_connection && m_connection->opening() == store::Opening::ReadWrite)
+        return *m_connection;
+    if (m_connection) {
+        m_connection.reset();
+        m_cache->clear();
+    }
+    std::error_code ignored; // a folder that cannot be made fails the opening below
+    const auto folder = std::filesystem::path(m_file).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
+    m_connection = std::make_unique<Connection>(m_file);
     return *m_connection;
+}
+
+// A store read as a file nobody changes has been written since it was opened
+// when its write-ahead log has appeared.
+bool SqliteRegistry::staleReadOnly() const
+{
+    return m_connection && m_connection->opening() == store::Opening::Immutable && hasWriteAheadLog(m_file);
 }
 
 // Drops the cache when another connection has committed since it was filled.
 void SqliteRegistry::refresh(Freshness freshness)
 {
+    if (staleReadOnly()) {
+        m_connection.reset();
+        m_cache->clear();
+    }
     const std::uint64_t writes = processWrites;
     if (freshness == Freshness::Recent && writes == m_processWritesSeen && !m_cache->overBudget()
         && unchangedSinceLook())
@@ -1100,6 +1212,8 @@ std::int64_t SqliteRegistry::create(std::int64_t base, std::string_view path)
     return id;
 }
 
+// The copy is on the disk once its connection is closed: the last one to
+// close checkpoints the log into the file and syncs it.
 Result SqliteRegistry::copySubtree(std::int64_t id, const std::string &file) const
 {
     try {

@@ -21,12 +21,18 @@ class Connection;
 class Transaction;
 struct KeyEntry;
 struct Node;
+// How the store file is opened: for writing, or for reading only when it
+// cannot be written (see SqliteRegistry).
+enum class Opening { ReadWrite, ReadOnly, Immutable };
 } // namespace store
 
 // The registry kept in one SQLite file, for systems that have none.
 //
-// Every write is one transaction, on disk when the call returns; several
-// processes may use the same file at once. Reads come from a cache that is
+// Every write is one transaction; several processes may use the same file at
+// once. A write is in the system's hands when the call returns: it survives
+// the process being killed, while a crash of the system or a power cut may
+// lose the last ones, never the store. saveKey() puts all of them on the
+// disk first. Reads come from a cache that is
 // dropped whenever this object writes or another connection has committed.
 // Every write sees every commit made before it. A read sees every write of
 // this process made before it, and every commit of another process completed
@@ -36,7 +42,9 @@ struct Node;
 //
 // A store that cannot be opened or read answers reads with BadDatabase and
 // writes with CantWrite, and failureReason() gives SQLite's reason; it is
-// opened again on the next call. Names and texts are UTF-8: anything else is
+// opened again on the next call. A store that can be read but not written
+// (a read-only file, folder or file system, a full disk) is read all the
+// same, and its writes fail with the reason the opening for writing gave. Names and texts are UTF-8: anything else is
 // refused with InvalidParameter.
 //
 // A batch is one write transaction from beginBatch() to commitBatch(): this
@@ -102,6 +110,8 @@ private:
     template <typename Body>
     Result guarded(Result failure, Body &&body);
     store::Connection &connection();
+    store::Connection &writableConnection();
+    bool staleReadOnly() const;
     void refresh(Freshness freshness);
     bool unchangedSinceLook();
     const store::Node *contents(OpenKey &opened);

@@ -334,6 +334,59 @@ private slots:
         QVERIFY(fileContents(file).startsWith("REGEDIT4\r\n"));
     }
 
+    void storeThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("making");   // what makes the file system of the store unwritable
+        QTest::addColumn<bool>("logLeft");     // a writer killed amid its writes has left its log
+        QTest::addColumn<QString>("reason");   // SQLite's, when a write is refused
+
+        const QString readOnly = u"mount -o remount,ro \"$1\""_s, full = u"cat /dev/zero >\"$1/filler\" 2>/dev/null || true"_s;
+        QTest::addRow("read-only file system") << readOnly << false << u"attempt to write a readonly database"_s;
+        QTest::addRow("read-only file system, a log left") << readOnly << true << u"attempt to write a readonly database"_s;
+        QTest::addRow("full disk") << full << false << u"disk I/O error (no space left on device)"_s;
+    }
+
+    // The store is written on a small file system of its own, in a mount
+    // namespace of this test's, which is then made unwritable: get, list and
+    // export still work, the writes the log holds are read, and a write gives
+    // SQLite's reason.
+    void storeThatCannotBeWritten()
+    {
+        QFETCH(QString, making);
+        QFETCH(bool, logLeft);
+        QFETCH(QString, reason);
+
+        const QString script = uR"(set -e
+mount -t tmpfs -o size=64m renvolia-test "$1"
+"$2" set 'HKCU\Software\Renvolia' Port REG_SZ COM3
+[ -z "$4" ] || echo go | "$4" "$RENVOLIA_REGISTRY" 'Software\Kelvo' w 1000000 | head -n 3 >/dev/null
+)"_s + making + uR"(
+"$2" get 'HKCU\Software\Renvolia' Port
+"$2" list 'HKCU\Software\Renvolia'
+"$2" export 'HKCU\Software\Renvolia' "$3"
+! "$2" set 'HKCU\Software\Renvolia' Port REG_SZ COM4
+"$2" get 'HKCU\Software\Renvolia' Port
+[ -z "$4" ] || "$2" get 'HKCU\Software\Kelvo' w2)"_s;
+        const QString mounted = m_store->filePath(u"mounted"_s), exported = m_store->filePath(u"exported.reg"_s);
+        QVERIFY(QDir().mkpath(mounted));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"RENVOLIA_REGISTRY"_s, mounted + u"/registry.sqlite"_s);
+        QProcess shell;
+        shell.setProcessEnvironment(environment);
+        const QStringList asRoot = geteuid() == 0 ? QStringList() : QStringList{u"--map-root-user"_s};
+        shell.start(u"unshare"_s, asRoot + QStringList{u"--mount"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, mounted,
+                                                       QStringLiteral(RENVOLIA_REG), exported,
+                                                       logLeft ? QStringLiteral(REGISTRY_WRITER) : QString()});
+        QVERIFY(shell.waitForFinished(60000));
+        const QByteArray errors = shell.readAllStandardError();
+        if (shell.exitCode() != 0 && errors.contains("unshare"))
+            QSKIP("no mount namespace of its own here: " + errors);
+        QCOMPARE(shell.readAllStandardOutput(), "COM3\nPort\tREG_SZ\tCOM3\nCOM3\n"_ba + (logLeft ? "w2\n" : ""));
+        QCOMPARE(QString::fromUtf8(errors), u"renvolia-reg: cannot create HKCU\\Software\\Renvolia: "
+                                            "the registry store cannot be written ("_s + reason + u")\n"_s);
+        QVERIFY(fileContents(exported).contains("\"Port\"=\"COM3\""));
+    }
+
     // The installed program over the store file $RENVOLIA_REGISTRY names, then over one that is no database.
     void program()
     {
