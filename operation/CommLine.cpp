@@ -131,16 +131,10 @@ bool CommLine::failOpeningTheDevice(QString *error)
     case QSerialPort::DeviceNotFoundError:
         return failOpening(OpenFailure::NoDevice, u"le périphérique n'existe pas"_s, error);
     case QSerialPort::PermissionError: // the lock file of another program
-        return failOpening(OpenFailure::Busy, lockHolderText(), error);
+        return failOpening(OpenFailure::Busy, lockFileOwnerText(m_device), error);
     default:
         return failOpening(OpenFailure::Unusable, u"périphérique inutilisable (%1)"_s.arg(m_port.errorString()), error);
     }
-}
-
-QString CommLine::lockHolderText() const
-{
-    const std::optional<PortHolder> holder = lockFileHolder(m_device);
-    return holder ? u"tenu par "_s + holder->describe() : u"verrouillé par un autre programme"_s;
 }
 
 bool CommLine::noOtherHolder(QString *error)

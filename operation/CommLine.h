@@ -57,7 +57,6 @@ private:
     bool noOtherHolder(QString *error);
     bool failOpening(OpenFailure kind, const QString &text, QString *error);
     bool failOpeningTheDevice(QString *error);
-    QString lockHolderText() const;
     void close();
 
     QSerialPort m_port;

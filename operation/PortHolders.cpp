@@ -5,6 +5,11 @@
 #include <QFileInfo>
 #include <QLockFile>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#endif
+
 #ifdef Q_OS_LINUX
 #include <algorithm>
 #include <cerrno>
@@ -27,7 +32,21 @@ QString PortHolder::describe() const
     return u"le pid %1 (%2)"_s.arg(pid).arg(program);
 }
 
-std::optional<PortHolder> lockFileHolder(const QString &devicePath)
+namespace {
+
+bool isRunning(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#else
+    Q_UNUSED(pid);
+    return true;
+#endif
+}
+
+} // namespace
+
+QString lockFileOwnerText(const QString &devicePath)
 {
     // Qt's folders, in its order; the device's name without "/dev/", each "/" as "_".
     static const QStringList folders{u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s, u"/var/spool/uucp"_s,
@@ -39,10 +58,15 @@ std::optional<PortHolder> lockFileHolder(const QString &devicePath)
     for (const QString &folder : folders) {
         qint64 pid = 0;
         QString host, program;
-        if (QFile::exists(folder + name) && QLockFile(folder + name).getLockInfo(&pid, &host, &program))
-            return PortHolder{pid, program.isEmpty() ? u"?"_s : program};
+        if (!QFile::exists(folder + name) || !QLockFile(folder + name).getLockInfo(&pid, &host, &program))
+            continue;
+        const PortHolder holder{pid, program.isEmpty() ? u"?"_s : program};
+        if (isRunning(pid))
+            return u"tenu par "_s + holder.describe();
+        return u"verrou laissé par %1, qui ne tourne plus ; ce compte ne peut pas supprimer %2"_s.arg(
+            holder.describe(), folder + name);
     }
-    return std::nullopt;
+    return u"verrouillé par un autre programme"_s;
 }
 
 #ifdef Q_OS_LINUX

@@ -3,8 +3,6 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
-
 // A process that holds a device open.
 struct PortHolder
 {
@@ -23,6 +21,8 @@ struct PortHolder
 // of other users are invisible unless we are root. Empty where there is no /proc.
 QList<PortHolder> otherProcessesHolding(const QString &devicePath);
 
-// The process named in the device's UUCP lock file (LCK..<name>, in the
-// first lock folder that holds one, as Qt SerialPort names and looks for it).
-std::optional<PortHolder> lockFileHolder(const QString &devicePath);
+// Who keeps the device's UUCP lock file (LCK..<name>, in the first lock
+// folder that holds one, as Qt SerialPort names and looks for it), for people:
+// "tenu par le pid 1234 (renvoliactl)", or the stale lock of a process gone
+// that this user may not remove.
+QString lockFileOwnerText(const QString &devicePath);
