@@ -76,9 +76,9 @@ def measure(name, command, port, environment):
             QT_MESSAGE_PATTERN="%{time yyyy-MM-ddThh:mm:ss.zzz} %{message}"))
     peak = PeakMemory(program.pid)
 
-    def hung_up():
+    def hung_up():  # each of the two dials is hung up; the second one ends the run
         peak.sample()
-        return re.search(r" ATH0$", open(modem_log).read(), re.M)
+        return len(re.findall(r" ATH0$", open(modem_log).read(), re.M)) >= 2
     wait_for(hung_up, 40, f"{name}: the hang-up")
     settled = time.monotonic() + 0.5
     while time.monotonic() < settled:

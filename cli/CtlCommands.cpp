@@ -44,15 +44,23 @@ QJsonObject deviceJson(const DeviceEntry &entry)
             {u"state"_s, stateName(entry.state)}, {u"why"_s, entry.why}};
 }
 
+// A busy port names its holder: "occupé (tenu par le pid 1234 (minicom))".
+QString stateText(CommLine::OpenFailure state, const QString &why)
+{
+    if (state == CommLine::OpenFailure::Busy && !why.isEmpty())
+        return u"%1 (%2)"_s.arg(stateDescription(state), why);
+    return stateDescription(state);
+}
+
 QString portLine(const PortEntry &entry)
 {
-    return u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, stateDescription(entry.state));
+    return u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, stateText(entry.state, entry.why));
 }
 
 QString deviceLine(const DeviceEntry &entry)
 {
     const QString port = entry.port != 0 ? u"COM%1"_s.arg(entry.port) : u"sans numéro de port"_s;
-    return u"%1\t%2\t%3\t%4"_s.arg(entry.device.path, entry.device.label(), port, stateDescription(entry.state));
+    return u"%1\t%2\t%3\t%4"_s.arg(entry.device.path, entry.device.label(), port, stateText(entry.state, entry.why));
 }
 
 void printJson(const QJsonObject &object)

@@ -154,9 +154,13 @@ void CtlOperation::onFinished()
     emit done(exitStatus());
 }
 
+// A stop signal decides the status even when the code it interrupted was
+// accepted: the success is in the output and the journal all the same.
 int CtlOperation::exitStatus() const
 {
     using O = ForwardingOperation::Outcome;
+    if (m_stopSignal)
+        return StopSignals::exitStatusFor(m_stopSignal);
     switch (m_operation.outcome()) {
     case O::Accepted:
         return Accepted;
@@ -165,12 +169,11 @@ int CtlOperation::exitStatus() const
     case O::LineLost:
         return LineLost;
     case O::Stopped:
-        return StopSignals::exitStatusFor(m_stopSignal);
     case O::NotAccepted:
     case O::Pending:
         break;
     }
-    return m_stopSignal ? StopSignals::exitStatusFor(m_stopSignal) : NotAccepted;
+    return NotAccepted;
 }
 
 void CtlOperation::emitEvent(QJsonObject event) const

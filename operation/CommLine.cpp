@@ -43,11 +43,11 @@ int CommLine::CommPort() const
 bool CommLine::setCommPort(int port, QString *error)
 {
     if (m_port.isOpen()) {
-        setError(error, u"the port is open"_s);
+        setError(error, u"le port est déjà ouvert"_s);
         return false;
     }
     if (port < 1 || port > kHighestPort) {
-        setError(error, u"no such port number"_s);
+        setError(error, u"pas de port de ce numéro (1 à 255)"_s);
         return false;
     }
     m_commPort = port;
@@ -73,7 +73,7 @@ bool CommLine::setPortOpen(bool open, QString *error)
 bool CommLine::openDevice(const QString &device, QString *error)
 {
     if (m_port.isOpen())
-        return failOpening(OpenFailure::Busy, u"the port is open"_s, error);
+        return failOpening(OpenFailure::Busy, u"le port est déjà ouvert"_s, error);
     m_openFailure = OpenFailure::None;
     m_device = device;
     m_port.setPortName(device);
@@ -124,16 +124,16 @@ bool CommLine::failOpeningTheDevice(QString *error)
     const QByteArray device = QFile::encodeName(m_device);
     if (::access(device.constData(), F_OK) == 0 && ::access(device.constData(), R_OK | W_OK) != 0)
         return failOpening(OpenFailure::NoPermission,
-                           u"no permission to use the device; add yourself to the group dialout, then log in again"_s,
+                           u"accès refusé au périphérique : ajoutez-vous au groupe dialout, puis reconnectez-vous"_s,
                            error);
 #endif
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
-        return failOpening(OpenFailure::NoDevice, m_port.errorString(), error);
+        return failOpening(OpenFailure::NoDevice, u"le périphérique n'existe pas"_s, error);
     case QSerialPort::PermissionError: // the lock file of another program
-        return failOpening(OpenFailure::Busy, m_port.errorString(), error);
+        return failOpening(OpenFailure::Busy, lockFileOwnerText(m_device), error);
     default:
-        return failOpening(OpenFailure::Unusable, m_port.errorString(), error);
+        return failOpening(OpenFailure::Unusable, u"périphérique inutilisable (%1)"_s.arg(m_port.errorString()), error);
     }
 }
 
@@ -145,7 +145,7 @@ bool CommLine::noOtherHolder(QString *error)
     QStringList names;
     for (const PortHolder &holder : holders)
         names << holder.describe();
-    return failOpening(OpenFailure::Busy, u"held open by "_s + names.join(u", "_s), error);
+    return failOpening(OpenFailure::Busy, u"tenu par "_s + names.join(u", "_s), error);
 }
 
 // QSerialPort's lock file and TIOCEXCL keep most programs out, but TIOCEXCL
@@ -155,7 +155,7 @@ bool CommLine::lockExclusively(QString *error)
 {
 #ifdef Q_OS_UNIX
     if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0)
-        return failOpening(OpenFailure::Busy, u"another program holds the device"_s, error);
+        return failOpening(OpenFailure::Busy, u"verrouillé par un autre programme"_s, error);
 #else
     Q_UNUSED(error);
 #endif

@@ -94,10 +94,29 @@ void ForwardingOperation::stopNow()
     m_listenTimer.stop();
     m_pauseTimer.stop();
     m_running = false;
+    if (m_phase == Phase::Querying) { // accepted and reported; only the network's answer is left
+        finishSuccess();
+        return;
+    }
+    if (codeAccepted()) {
+        hangUp(); // the success is reported all the same
+        return;
+    }
     m_outcome = Outcome::Stopped;
-    if (m_dialled)
-        send(hangUpCommand(), Purpose::HangUp);
     finish();
+}
+
+// Whether the modem has said "OK" to the dial in progress: in the pause after
+// it, or already during the listening time.
+bool ForwardingOperation::codeAccepted()
+{
+    if (m_phase == Phase::PausingAfterSuccess)
+        return true;
+    if (m_phase != Phase::Listening || !m_dialled)
+        return false;
+    m_received += m_line.Input();
+    m_lastAnswer = m_dialogue->judge(m_received, true, expectsStatus());
+    return m_lastAnswer.state == ReplyVerdict::State::Accepted;
 }
 
 QString ForwardingOperation::portFailureLine(const QString &port)
@@ -143,15 +162,15 @@ bool ForwardingOperation::openPort()
 {
     const QString portText = m_readPort();
     const std::optional<int> port = portNumberFromText(portText);
-    m_failureReason = u"the port text does not fit a 16-bit number"_s;
+    m_failureReason = u"le texte du port ne tient pas dans un nombre de 16 bits"_s;
     if (!port || !m_line.setCommPort(*port, &m_failureReason)) {
-        m_failureReason = u"port \"%1\" refused: %2"_s.arg(portText, m_failureReason);
+        m_failureReason = u"port « %1 » refusé : %2"_s.arg(portText, m_failureReason);
         qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
     m_running = true;
     if (!m_line.setPortOpen(true, &m_failureReason)) {
-        m_failureReason = u"cannot open %1: %2"_s.arg(portDevicePath(*port), m_failureReason);
+        m_failureReason = u"%1 ne peut pas être ouvert : %2"_s.arg(portDevicePath(*port), m_failureReason);
         qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
@@ -270,10 +289,14 @@ void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
         failDialogue(u"the line's buffers could not be cleared"_s);
         return;
     }
+    if (!hangUpIfDialled())
+        return;
     const QString line = reportWithTime(m_attempt.failure);
     emit attemptEnded(m_attempts, false, line);
-    if (m_maxAttempts > 0 && m_attempts >= m_maxAttempts)
-        m_running = false;
+    if (attemptsExhausted()) {
+        endNotAccepted(); // no pause for a retry that will not come
+        return;
+    }
     m_phase = Phase::PausingAfterFailure;
     // An answer that came early does not hasten the next attempt: one every 10 s.
     m_pauseTimer.start(m_timings.pause + m_listeningLeft);
@@ -285,20 +308,40 @@ void ForwardingOperation::endPause()
         hangUp();
     else if (m_running)
         beginAttempt();
-    else {
-        m_outcome = Outcome::NotAccepted;
-        finish();
-    }
+    else
+        endNotAccepted();
+}
+
+bool ForwardingOperation::attemptsExhausted() const
+{
+    return m_maxAttempts > 0 && m_attempts >= m_maxAttempts;
+}
+
+void ForwardingOperation::endNotAccepted()
+{
+    m_running = false;
+    m_outcome = Outcome::NotAccepted;
+    finish();
 }
 
 void ForwardingOperation::hangUp()
 {
-    if (!send(hangUpCommand(), Purpose::HangUp)) {
-        failDialogue(u"the hang-up could not be written"_s);
-        return;
-    }
+    if (hangUpIfDialled())
+        succeed();
+}
+
+// A dial ending in ";" leaves the modem off-hook in command mode, and a modem
+// that ignores DTR (AT&D0) keeps the line seized when the port closes: every
+// dial is followed by "ATH0", whether the modem accepted it or not.
+bool ForwardingOperation::hangUpIfDialled()
+{
+    if (!m_dialled)
+        return true;
     m_dialled = false;
-    succeed();
+    if (send(hangUpCommand(), Purpose::HangUp))
+        return true;
+    failDialogue(u"the hang-up could not be written"_s);
+    return false;
 }
 
 void ForwardingOperation::succeed()
@@ -343,6 +386,7 @@ void ForwardingOperation::finish()
 {
     // Closing a dying line may report it once more; the operation is over by then.
     m_phase = Phase::Finished;
+    hangUpIfDialled(); // closing drains it before DTR drops
     m_line.setPortOpen(false);
     emit finished();
 }

@@ -49,7 +49,8 @@ public:
     // Stops the retries at the end of the attempt in progress.
     void cancel();
     // Ends the operation now, as when the program is told to stop: a modem
-    // that was dialled is hung up before the port closes.
+    // that was dialled is hung up before the port closes, and a code the
+    // modem has already accepted is reported as a success.
     void stopNow();
 
     bool isRunning() const;
@@ -103,7 +104,11 @@ private:
     void conclude(const ReplyVerdict &verdict);
     void endAttempt(const ReplyVerdict &verdict);
     void endPause();
+    bool attemptsExhausted() const;
+    void endNotAccepted();
+    bool codeAccepted();
     void hangUp();
+    bool hangUpIfDialled();
     void succeed();
     QString reportNetworkAnswer(const ReplyVerdict &verdict);
     void finishSuccess();

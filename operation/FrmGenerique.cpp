@@ -46,6 +46,11 @@ FrmGenerique::FrmGenerique(ForwardingOperation::PortSource port, const Clock &cl
     connect(cmdCancel, &QPushButton::clicked, this, &FrmGenerique::cmdCancel_Click);
 }
 
+FrmGenerique::~FrmGenerique()
+{
+    operation->stopNow();
+}
+
 void FrmGenerique::buildControls()
 {
     // A long number must not widen the window and cut the boxes' captions.
@@ -73,6 +78,15 @@ void FrmGenerique::buildControls()
     reportArea->setMinimumSize(fromTwips(3732, 4452));
     reportArea->setStyleSheet(u"QScrollArea, QScrollArea > QWidget > QWidget { background: white; }"_s);
 
+    // The report keeps its line as it always read; the reason, which
+    // otherwise only reaches stderr, waits below it for a failure.
+    lblMotif = new QLabel(this);
+    lblMotif->setObjectName(u"lblMotif"_s);
+    lblMotif->setTextFormat(Qt::PlainText);
+    lblMotif->setWordWrap(true);
+    lblMotif->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblMotif->hide();
+
     cmdCancel = new QPushButton(u"Annuler"_s, this);
     cmdCancel->setObjectName(u"cmdCancel"_s);
     cmdCancel->setDefault(true);
@@ -85,6 +99,7 @@ void FrmGenerique::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(reportArea, 1);
+    layout->addWidget(lblMotif);
     layout->addWidget(cmdCancel, 0, Qt::AlignHCenter);
 }
 
@@ -157,6 +172,9 @@ void FrmGenerique::tickCompleted(OperationRequest::Kind kind)
 void FrmGenerique::onFinished()
 {
     cmdCancel->setText(u"Fermer"_s);
+    const QString reason = operation->failureReason();
+    lblMotif->setText(reason);
+    lblMotif->setVisible(!reason.isEmpty());
 }
 
 // Until the operation has finished the port is open and a hang-up may still be

@@ -19,6 +19,9 @@ public:
     explicit FrmGenerique(ForwardingOperation::PortSource port, const Clock &clock = systemClock(),
                           OperationTimings timings = {}, LineKind line = LineKind::Analog,
                           QWidget *parent = nullptr);
+    // A window taken down while it works still hangs up and reports a code
+    // the modem accepted.
+    ~FrmGenerique() override;
 
     // Loads a window, hands it the request through its controls and shows
     // it; the window deletes itself when closed.
@@ -50,6 +53,7 @@ private:
     kvoCheck *chkTermine = nullptr;
     QLabel *lblNumero = nullptr;
     QLabel *lblRapport = nullptr;
+    QLabel *lblMotif = nullptr; // why the port or the line failed, shown only then
     QScrollArea *reportArea = nullptr;
     QPushButton *cmdCancel = nullptr;
     ForwardingOperation *operation = nullptr;

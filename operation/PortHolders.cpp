@@ -3,11 +3,20 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#endif
 
 #ifdef Q_OS_LINUX
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -20,7 +29,44 @@ using namespace Qt::StringLiterals;
 
 QString PortHolder::describe() const
 {
-    return u"pid %1 (%2)"_s.arg(pid).arg(program);
+    return u"le pid %1 (%2)"_s.arg(pid).arg(program);
+}
+
+namespace {
+
+bool isRunning(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#else
+    Q_UNUSED(pid);
+    return true;
+#endif
+}
+
+} // namespace
+
+QString lockFileOwnerText(const QString &devicePath)
+{
+    // Qt's folders, in its order; the device's name without "/dev/", each "/" as "_".
+    static const QStringList folders{u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s, u"/var/spool/uucp"_s,
+                                     u"/tmp"_s, u"/var/tmp"_s, u"/var/lock/lockdev"_s, u"/run/lock"_s};
+    QString name = devicePath;
+    if (name.startsWith(u"/dev/"_s))
+        name.remove(0, 5);
+    name = u"/LCK.."_s + name.replace(u'/', u'_');
+    for (const QString &folder : folders) {
+        qint64 pid = 0;
+        QString host, program;
+        if (!QFile::exists(folder + name) || !QLockFile(folder + name).getLockInfo(&pid, &host, &program))
+            continue;
+        const PortHolder holder{pid, program.isEmpty() ? u"?"_s : program};
+        if (isRunning(pid))
+            return u"tenu par "_s + holder.describe();
+        return u"verrou laissé par %1, qui ne tourne plus ; ce compte ne peut pas supprimer %2"_s.arg(
+            holder.describe(), folder + name);
+    }
+    return u"verrouillé par un autre programme"_s;
 }
 
 #ifdef Q_OS_LINUX
@@ -69,32 +115,66 @@ QString programOf(int procFolder, const char *pid)
     return size > 0 ? QString::fromLocal8Bit(QByteArrayView(name, size).trimmed()) : u"?"_s;
 }
 
-bool holds(int procFolder, const char *pid, const QByteArray &device)
+std::optional<qint64> wholeNumber(const char *text)
+{
+    const std::string_view digits(text);
+    qint64 number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return number;
+}
+
+// The pseudo-terminal number of /dev/pts/N; nothing for another device.
+std::optional<qint64> ptyIndexOf(const QByteArray &device)
+{
+    constexpr QByteArrayView prefix = "/dev/pts/";
+    if (!device.startsWith(prefix))
+        return std::nullopt;
+    return wholeNumber(device.constData() + prefix.size());
+}
+
+bool isMasterOf(int procFolder, const char *pid, const char *descriptor, qint64 ptyIndex)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "fdinfo/%s", descriptor);
+    const int info = openInProcess(procFolder, pid, name, 0);
+    if (info < 0)
+        return false;
+    char text[1024];
+    const ssize_t size = ::read(info, text, sizeof text - 1);
+    ::close(info);
+    if (size <= 0)
+        return false;
+    text[size] = '\0';
+    const char *field = std::strstr(text, "tty-index:");
+    return field && std::atoll(field + std::strlen("tty-index:")) == ptyIndex;
+}
+
+enum class Holding { None, Slave, Master };
+
+// Whether the process holds the device, or the master end behind it.
+Holding holding(int procFolder, const char *pid, const QByteArray &device, std::optional<qint64> ptyIndex)
 {
     const int fdFolder = openInProcess(procFolder, pid, "fd", O_DIRECTORY);
     if (fdFolder < 0)
-        return false; // gone meanwhile, or another user's
-    bool found = false;
+        return Holding::None; // gone meanwhile, or another user's
+    Holding found = Holding::None;
     char target[4096];
     forEachEntry(fdFolder, [&](const char *descriptor) {
         const ssize_t size = ::readlinkat(fdFolder, descriptor, target, sizeof target);
         if (size < 0 && errno == EACCES)
             return false; // a process we may not look into: none of its descriptors can be read
-        found = size == device.size() && device == QByteArrayView(target, size);
-        return !found;
+        const QByteArrayView link(target, std::max<ssize_t>(size, 0));
+        if (link == device)
+            found = Holding::Slave;
+        else if (ptyIndex && (link == "/dev/ptmx" || link == "/dev/pts/ptmx")
+                 && isMasterOf(procFolder, pid, descriptor, *ptyIndex))
+            found = Holding::Master;
+        return found != Holding::Master;
     });
     ::close(fdFolder);
     return found;
-}
-
-std::optional<qint64> processNumber(const char *name)
-{
-    const std::string_view text(name);
-    qint64 pid = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return pid;
 }
 
 } // namespace
@@ -106,13 +186,14 @@ QList<PortHolder> otherProcessesHolding(const QString &devicePath)
     if (canonical.isEmpty())
         return holders;
     const QByteArray device = QFile::encodeName(canonical);
+    const std::optional<qint64> ptyIndex = ptyIndexOf(device);
     const qint64 self = QCoreApplication::applicationPid();
     const int procFolder = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (procFolder < 0)
         return holders;
     forEachEntry(procFolder, [&](const char *name) {
-        const std::optional<qint64> pid = processNumber(name);
-        if (pid && *pid != self && holds(procFolder, name, device))
+        const std::optional<qint64> pid = wholeNumber(name);
+        if (pid && *pid != self && holding(procFolder, name, device, ptyIndex) == Holding::Slave)
             holders.append({*pid, programOf(procFolder, name)});
         return true;
     });

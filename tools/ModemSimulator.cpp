@@ -118,8 +118,10 @@ bool ModemSimulator::open(QString *error)
     if (!openPseudoTerminal(terminal, error))
         return false;
     m_master = terminal.master;
-    // The modem end does not hold the line open: a program that checks who
-    // holds its port must find nobody but itself.
+    // By default the modem end does not hold the line open, so a program that
+    // checks who holds its port finds nobody but itself; iaxmodem does hold it.
+    if (m_holdsLine)
+        m_slave = std::exchange(terminal.slave, -1);
     closeDescriptor(terminal.slave);
     m_devicePath = terminal.slavePath;
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
@@ -180,6 +182,11 @@ void ModemSimulator::setReplyDelay(std::chrono::milliseconds delay)
 void ModemSimulator::setEcho(bool echo)
 {
     m_echo = echo;
+}
+
+void ModemSimulator::setHoldsLine(bool holds)
+{
+    m_holdsLine = holds;
 }
 
 void ModemSimulator::setCellular(bool cellular)
@@ -286,6 +293,10 @@ void ModemSimulator::answer(const QByteArray &command)
         later([this, reply = nextDialReply()] { deliver(reply); });
         return;
     }
+    if (upper.startsWith("ATH")) { // going on-hook takes no time
+        writeToLine(replyText(Reply::Ok));
+        return;
+    }
     const QByteArray text = m_cellular ? m_network.answer(command) : replyText(Reply::Ok);
     later([this, text] { writeToLine(text); });
 }
@@ -336,6 +347,7 @@ void ModemSimulator::closeLine()
         m_notifier = nullptr;
     }
     closeDescriptor(m_master);
+    closeDescriptor(m_slave);
     m_partialCommand.clear();
     ++m_lineNumber;
 }

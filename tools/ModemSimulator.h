@@ -59,6 +59,8 @@ public:
     void setDialReplies(const QList<Reply> &replies);
     void setReplyDelay(std::chrono::milliseconds delay);
     void setEcho(bool echo); // on by default, as ATE1
+    // Before open(): keep the line's own end open too, as iaxmodem does.
+    void setHoldsLine(bool holds);
     void setCellular(bool cellular);
     CellularNetwork &network();
 
@@ -89,6 +91,7 @@ private:
 
     QElapsedTimer m_clock;
     int m_master = -1;
+    int m_slave = -1; // held only when asked to
     QString m_devicePath;
     QString m_linkPath;
     QSocketNotifier *m_notifier = nullptr;
@@ -101,5 +104,6 @@ private:
     std::chrono::milliseconds m_replyDelay{0};
     bool m_echo = true;
     bool m_cellular = false;
+    bool m_holdsLine = false;
     CellularNetwork m_network;
 };

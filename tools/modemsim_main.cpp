@@ -33,6 +33,7 @@ struct Settings
     QList<Reply> replies{Reply::Ok};
     std::chrono::milliseconds delay{0};
     bool echo = true;
+    bool holdsLine = false;
     bool cellular = false;
     bool errorCodes = true;
     int refusals = 0;
@@ -89,6 +90,7 @@ void describeOptions(QCommandLineParser &parser)
          u"LIST"_s, u"ok"_s},
         {u"delay"_s, u"Wait this long before each reply (default 0)."_s, u"MS"_s, u"0"_s},
         {u"no-echo"_s, u"Do not echo what arrives."_s},
+        {u"hold-line"_s, u"Keep the line's own end open too, as iaxmodem does."_s},
         {u"cellular"_s, u"Answer AT+CCFC as a cellular modem and its network."_s},
         {u"cme-error"_s, u"Cellular: refuse the next COUNT (default 1) AT+CCFC requests with \"+CME ERROR: CODE\"."_s,
          u"CODE[:COUNT]"_s},
@@ -185,6 +187,7 @@ std::optional<Settings> settingsFrom(const QCommandLineParser &parser, QString *
         return std::nullopt;
     settings.replies = *replies;
     settings.echo = !parser.isSet(u"no-echo"_s);
+    settings.holdsLine = parser.isSet(u"hold-line"_s);
     return cellularSettingsFrom(parser, settings, error);
 }
 
@@ -193,6 +196,7 @@ bool start(ModemSimulator &simulator, const Settings &settings, QString *error)
     simulator.setDialReplies(settings.replies);
     simulator.setReplyDelay(settings.delay);
     simulator.setEcho(settings.echo);
+    simulator.setHoldsLine(settings.holdsLine);
     simulator.setCellular(settings.cellular);
     simulator.network().setErrorCodesSupported(settings.errorCodes);
     simulator.network().refuseNext(settings.refusals, settings.refusalCode);

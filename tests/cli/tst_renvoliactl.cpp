@@ -31,8 +31,9 @@ constexpr int kWaitMs = 30000;
 // renvoliactl run as a script runs it, on a simulated modem linked as a port.
 struct CtlRun
 {
-    CtlRun(int port, const QList<Reply> &replies, const QStringList &arguments)
+    CtlRun(int port, const QList<Reply> &replies, const QStringList &arguments, bool modemHoldsLine = false)
     {
+        modem.setHoldsLine(modemHoldsLine);
         if (!modem.open() || !modem.linkAsPort(port, renvoliaConfigFolder()))
             qFatal("no pseudo-terminal for the modem");
         modem.setDialReplies(replies);
@@ -105,7 +106,8 @@ private slots:
     {
         CtlRun accepted(3, {Reply::Ok}, {u"forward"_s, u"+33612345678"_s});
         CtlRun json(4, {Reply::Ok}, {u"cancel"_s, u"--json"_s});
-        CtlRun exhausted(5, {Reply::Error}, {u"forward"_s, u"0612345678"_s, u"--attempts"_s, u"1"_s});
+        // The modem of this one keeps its line open, as iaxmodem does.
+        CtlRun exhausted(5, {Reply::Error}, {u"forward"_s, u"0612345678"_s, u"--attempts"_s, u"1"_s}, true);
         CtlRun mobile(9, {Reply::Ok}, {u"forward"_s, u"0612345678"_s, u"--line=mobile"_s, u"--reason=no-reply"_s,
                                        u"--no-reply-time=15"_s, u"--json"_s});
         mobile.modem.setCellular(true);
@@ -117,7 +119,7 @@ private slots:
 
         QCOMPARE(deadline.process.exitCode(), 1); // the attempt under way when the deadline came ran to its end
         QVERIFY(lineAtTime(u"Echec de l'annulation à "_s).match(deadline.out().join(u'|')).hasMatch());
-        QCOMPARE(deadline.modem.receivedBytes(), "ATDT#21#;\r"_ba);
+        QCOMPARE(deadline.modem.receivedBytes(), "ATDT#21#;\rATH0\r"_ba);
 
         QCOMPARE(analogueStatus.process.exitCode(), 4);
         QCOMPARE(QString::fromUtf8(analogueStatus.process.readAllStandardError()),
@@ -157,7 +159,7 @@ private slots:
         const QStringList exhaustedLines = exhausted.out();
         QCOMPARE(exhaustedLines.size(), 1);
         QVERIFY(lineAtTime(u"Echec du renvoi à "_s).match(exhaustedLines[0]).hasMatch());
-        QCOMPARE(exhausted.modem.receivedBytes(), "ATDT*21*0612345678#;\r"_ba);
+        QCOMPARE(exhausted.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
 
         QCOMPARE(json.process.exitCode(), 0);
         QStringList kinds;
@@ -180,15 +182,21 @@ private slots:
         QCOMPARE(events[u"end"_s].value(u"outcome"_s).toString(), u"accepted"_s);
     }
 
+    // The modem's OK came just before the signal: hung up, and the success kept.
     void stopSignal_hangsUpThenEnds()
     {
-        CtlRun run(6, {Reply::Silent}, {u"forward"_s, u"0612345678"_s});
+        CtlRun run(6, {Reply::Ok}, {u"forward"_s, u"0612345678"_s, u"--json"_s});
         QTRY_COMPARE_WITH_TIMEOUT(run.modem.commands().size(), 1, kWaitMs);
+        QTest::qWait(1000); // the answer has come, the listening goes on
         ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
         QVERIFY(run.process.waitForFinished(5000));
         QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(run.process.exitCode(), 143);
         QTRY_COMPARE(run.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
+        const QStringList events = run.out();
+        QCOMPARE(events.size(), 4); // attempt, hangup, result, end
+        QCOMPARE(QJsonDocument::fromJson(events[2].toUtf8())[u"accepted"_s], QJsonValue(true));
+        QCOMPARE(QJsonDocument::fromJson(events[3].toUtf8())[u"exit"_s], QJsonValue(143));
     }
 
     void lineLost_endsWith5()
@@ -221,6 +229,7 @@ private slots:
         QCOMPARE(ports.value(11).value(u"device"_s).toString(), free.devicePath());
         QCOMPARE(ports.value(11).value(u"state"_s).toString(), u"free"_s);
         QCOMPARE(ports.value(7).value(u"state"_s).toString(), u"busy"_s);
+        QCOMPARE(ports.value(7).value(u"why"_s).toString(), u"tenu par le pid %1 (sleep)"_s.arg(holder.processId()));
         QStringList devices, systemDevices;
         for (const QJsonValue &device : listed.value(u"devices"_s).toArray())
             devices << device[u"device"_s].toString();
@@ -233,15 +242,31 @@ private slots:
         QCOMPARE(run.exitCode(), 3);
         QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()),
                  u"COM7 n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application.\n"_s);
-        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"held open by pid %1 (sleep)"_s.arg(holder.processId())));
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"tenu par le pid %1 (sleep)"_s.arg(holder.processId())));
 
         run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=7"_s, u"--json"_s});
         QVERIFY(run.waitForFinished(5000));
         const QJsonObject end = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
         QCOMPARE(end.value(u"outcome"_s).toString(), u"port-failure"_s);
         QCOMPARE(end.value(u"exit"_s).toInt(), 3);
-        QCOMPARE(end.value(u"reason"_s).toString(), u"cannot open %1: held open by pid %2 (sleep)"_s.arg(held.devicePath()).arg(holder.processId()));
+        QCOMPARE(end.value(u"reason"_s).toString(),
+                 u"%1 ne peut pas être ouvert : tenu par le pid %2 (sleep)"_s.arg(held.devicePath()).arg(holder.processId()));
         QVERIFY(held.receivedBytes().isEmpty());
+
+        // Another renvoliactl at work on port 11 holds its lock file: named from it.
+        free.setDialReplies({Reply::Silent});
+        QProcess working;
+        working.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=11"_s, u"--attempts=0"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(!free.commands().isEmpty(), kWaitMs);
+        const QString lockHolder = u"tenu par le pid %1 (renvoliactl)"_s.arg(working.processId());
+        run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s});
+        QVERIFY(run.waitForFinished(10000));
+        const QString listing = QString::fromUtf8(run.readAllStandardOutput());
+        QVERIFY2(listing.contains(u"COM11\t%1\toccupé (%2)\n"_s.arg(free.devicePath(), lockHolder)), qPrintable(listing));
+        QVERIFY2(listing.contains(u"COM7\t%1\toccupé (tenu par le pid %2 (sleep))\n"_s.arg(held.devicePath()).arg(holder.processId())),
+                 qPrintable(listing));
+        working.terminate(); // killed, it would leave its lock file behind
+        working.waitForFinished();
         holder.kill();
         holder.waitForFinished();
     }
@@ -260,7 +285,7 @@ private slots:
         QTest::addRow("the port asked for") << u"modem"_s << u"9"_s << true << 0 << 9 << u"libre"_s << QString();
         QTest::addRow("no permission on the device: assigned, and how to fix it")
             << u"locked modem"_s << QString() << true << 0 << 3 << u"accès refusé (ajoutez-vous au groupe dialout)"_s
-            << u"renvoliactl: COM3: no permission to use the device; add yourself to the group dialout, then log in again"_s;
+            << u"renvoliactl: COM3: accès refusé au périphérique : ajoutez-vous au groupe dialout, puis reconnectez-vous"_s;
         QTest::addRow("no permission to make the link") << u"modem"_s << QString() << false << 1 << 0 << QString()
                                                          << u"le lien \\S+/ports/com3 n'a pas pu être créé \\(.+\\)"_s;
         QTest::addRow("not a character device: 2") << u"file"_s << QString() << true << 2 << 0 << QString()

@@ -22,6 +22,7 @@ Q_DECLARE_METATYPE(OperationRequest)
 Q_DECLARE_METATYPE(ModemSimulator::Reply)
 Q_DECLARE_METATYPE(LineKind)
 Q_DECLARE_METATYPE(ModemSetup)
+Q_DECLARE_METATYPE(ForwardingOperation::Outcome)
 
 namespace {
 
@@ -34,9 +35,10 @@ constexpr int kPort = 3;
 struct OperationRig
 {
     explicit OperationRig(const QList<Reply> &replies,
-                          OperationRequest firstRequest = OperationRequest::forwarding(u"0612345678"_s))
+                          OperationRequest firstRequest = OperationRequest::forwarding(u"0612345678"_s),
+                          OperationTimings timings = kShort)
         : request(std::move(firstRequest))
-        , operation([this] { return request; }, [this] { return port; }, clock, kShort)
+        , operation([this] { return request; }, [this] { return port; }, clock, timings)
     {
         QVERIFY(modem.open());
         QVERIFY(modem.linkAsPort(kPort, folder.renvoliaFolder()));
@@ -252,9 +254,49 @@ private slots:
         const QString failure = u"Echec du renvoi à 23:59:58"_s;
         QCOMPARE(rig.lines, (QStringList{failure, failure}));
         QVERIFY(rig.successes.isEmpty());
-        QCOMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATDT*21*0612345678#;"_ba}));
+        const QByteArray dial = "ATDT*21*0612345678#;"_ba;
+        QCOMPARE(rig.commandTexts(), (QList{dial, "ATH0"_ba, dial, "ATH0"_ba}));
         const auto commands = rig.modem.commands();
-        QVERIFY(commands[1].at - commands[0].at >= kShort.listen + kShort.pause - 50ms);
+        QVERIFY(commands[2].at - commands[0].at >= kShort.listen + kShort.pause - 50ms);
+    }
+
+    void everyEnd_leavesTheModemOnHook_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<int>("stopAfterMs"); // after the dial reached the modem; -1: no stop, one attempt allowed
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<ForwardingOperation::Outcome>("outcome");
+
+        using O = ForwardingOperation::Outcome;
+        const QString failed = u"Echec du renvoi à 23:59:58"_s;
+        QTest::addRow("last allowed attempt failed: no pause") << Reply::Error << -1 << QStringList{failed} << O::NotAccepted;
+        QTest::addRow("stopped while listening to silence") << Reply::Silent << 500 << QStringList() << O::Stopped;
+        QTest::addRow("stopped after OK, still listening") << Reply::Ok << 500 << QStringList{kForwarded} << O::Accepted;
+        QTest::addRow("stopped in the pause after OK") << Reply::Ok << 2000 << QStringList{kForwarded} << O::Accepted;
+    }
+
+    // Whatever ends the operation, the dial is followed by "ATH0" before the
+    // port closes, and an "OK" already received is reported as a success.
+    void everyEnd_leavesTheModemOnHook()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(int, stopAfterMs);
+        QFETCH(QStringList, lines);
+        QFETCH(ForwardingOperation::Outcome, outcome);
+
+        OperationRig rig({reply}, OperationRequest::forwarding(u"0612345678"_s), {1500ms, 5000ms});
+        rig.operation.setMaxAttempts(stopAfterMs < 0 ? 1 : 0);
+        rig.operation.start();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.modem.commands().size(), 1, kWaitMs);
+        if (stopAfterMs >= 0) {
+            QTest::qWait(stopAfterMs);
+            rig.operation.stopNow();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, 3000); // sooner than a pause
+        QCOMPARE(rig.operation.outcome(), outcome);
+        QCOMPARE(rig.lines, lines);
+        QCOMPARE(rig.successes.size(), outcome == ForwardingOperation::Outcome::Accepted ? 1 : 0);
+        QTRY_COMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
     }
 
     // Started twice, and again once done: one run all the same.
@@ -271,23 +313,25 @@ private slots:
         rig.operation.start();
         QCOMPARE(rig.lines, (QStringList{u"Echec du renvoi à 23:59:58"_s, u"Annulation effectuée à 00:00:08"_s}));
         QCOMPARE(rig.successes, QList{OperationRequest::Kind::Cancellation});
-        QTRY_COMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATDT#21#;"_ba, "ATH0"_ba}));
+        QTRY_COMPARE(rig.commandTexts(), (QList{"ATDT*21*0612345678#;"_ba, "ATH0"_ba, "ATDT#21#;"_ba, "ATH0"_ba}));
         QTest::qWait(200);
         QCOMPARE(rig.finishedCount, 1);
-        QCOMPARE(rig.modem.commands().size(), 3);
+        QCOMPARE(rig.modem.commands().size(), 4);
     }
 
     void unusablePort_reportsOnceWithoutRetry_data()
     {
         QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("holder"); // what stands in the way
+        QTest::addColumn<QString>("holder"); // what stands in the way: a shell script given the device, or else
         QTest::addColumn<QString>("expected");
 
         QTest::addRow("zero") << u"0"_s << QString() << portFailure(u"0"_s);
         QTest::addRow("past the highest port") << u"256"_s << QString() << portFailure(u"256"_s);
         QTest::addRow("missing device") << u"8"_s << u"dangling link"_s << portFailure(u"8"_s);
-        QTest::addRow("device held by another program") << u"3"_s << u"flock"_s << portFailure(u"3"_s);
-        QTest::addRow("device open in a program without lock") << u"3"_s << u"plain open"_s << portFailure(u"3"_s);
+        QTest::addRow("device held by another program") << u"3"_s << u"exec flock \"$0\" -c 'echo locked; exec sleep 60'"_s << portFailure(u"3"_s);
+        QTest::addRow("device open in a program without lock") << u"3"_s << u"exec 3<>\"$0\"; echo open; exec sleep 60"_s << portFailure(u"3"_s);
+        QTest::addRow("device open in the modem program of another pseudo-terminal") << u"3"_s
+            << u"exec 3<>\"$0\"; exec script -qfc 'exec 3>&-; echo open; exec sleep 60' /dev/null"_s << portFailure(u"3"_s);
         QTest::addRow("device held by another line of ours") << u"3"_s << u"second line"_s << portFailure(u"3"_s);
         QTest::addRow("same device under another port number") << u"4"_s << u"second line"_s << portFailure(u"4"_s);
     }
@@ -305,11 +349,8 @@ private slots:
 
         QProcess other;
         CommLine secondLine;
-        if (holder == u"flock"_s) {
-            other.start(u"flock"_s, {rig.modem.devicePath(), u"-c"_s, u"echo locked; exec sleep 60"_s});
-            QVERIFY(other.waitForReadyRead(5000));
-        } else if (holder == u"plain open"_s) {
-            other.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, rig.modem.devicePath()});
+        if (holder.startsWith(u"exec"_s)) {
+            other.start(u"sh"_s, {u"-c"_s, holder, rig.modem.devicePath()});
             QVERIFY(other.waitForReadyRead(5000));
         } else if (holder == u"second line"_s) {
             QVERIFY(secondLine.setCommPort(kPort));

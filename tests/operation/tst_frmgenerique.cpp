@@ -1,7 +1,9 @@
 #include "FrmGenerique.h"
 #include "FixedClock.h"
 #include "ModemSimulator.h"
+#include "Journal.h"
 #include "OverlappingWidgets.h"
+#include "SoftModem.h"
 #include "TemporaryConfigFolder.h"
 #include "kvoCheck.h"
 
@@ -25,18 +27,22 @@ constexpr OperationTimings kShort{400ms, 500ms};
 constexpr int kWaitMs = 10000;
 const QDateTime kNoon(QDate(2026, 12, 6), QTime(12, 0, 5));
 
-// The report window on a simulated modem linked as port 2.
+// The report window on port 2, a simulated modem linked there unless there
+// are no replies to give.
 struct WindowRig
 {
     explicit WindowRig(const QList<Reply> &replies, const OperationRequest &request,
-                       OperationTimings timings = kShort, LineKind line = LineKind::Analog)
+                       OperationTimings timings = kShort, LineKind line = LineKind::Analog, bool launchNow = true)
+        : request(request), timings(timings), line(line)
     {
-        if (!modem.open() || !modem.linkAsPort(2, folder.renvoliaFolder()))
+        if (!replies.isEmpty() && (!modem.open() || !modem.linkAsPort(2, folder.renvoliaFolder())))
             qFatal("no pseudo-terminal for the modem");
         modem.setDialReplies(replies);
         modem.setCellular(line == LineKind::Mobile);
-        window = FrmGenerique::launch(request, [] { return u"2"_s; }, clock, timings, line);
+        if (launchNow)
+            launch();
     }
+    void launch() { window = FrmGenerique::launch(request, [] { return u"2"_s; }, clock, timings, line); }
     ~WindowRig() { delete window.data(); }
 
     template<typename T>
@@ -51,10 +57,14 @@ struct WindowRig
     TemporaryConfigFolder folder;
     ModemSimulator modem;
     FixedClock clock{kNoon};
+    OperationRequest request;
+    OperationTimings timings;
+    LineKind line;
     QPointer<FrmGenerique> window;
 };
 
 const QString kHeading = u"Rapport des opérations:"_s;
+const QString kFailedAtNoon = u"\r\nEchec du renvoi à 12:00:05"_s;
 
 } // namespace
 
@@ -104,6 +114,7 @@ private slots:
         QCOMPARE(rig.value(ticked), 1);
         QCOMPARE(rig.value(grey), 2);
         QCOMPARE(rig.report(), kHeading + report);
+        QVERIFY(rig.control<QLabel>(u"lblMotif"_s)->isHidden());
         QTRY_COMPARE(rig.modem.receivedBytes(), sent);
         if (realTimings) {
             const auto commands = rig.modem.commands();
@@ -170,7 +181,7 @@ private slots:
         press(); // during the pause: no further attempt, no further line
         QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
         QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
-        QCOMPARE(rig.modem.commands().size(), 1);
+        QCOMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba); // on-hook before the pause
 
         press(); // after the end: closes the window
         QTRY_VERIFY(rig.window.isNull());
@@ -192,9 +203,58 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
         QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05"_s);
-        QCOMPARE(rig.modem.commands().size(), 1);
+        QCOMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba); // on-hook before the pause
         QVERIFY(rig.window->close());
         QTRY_VERIFY(rig.window.isNull());
+    }
+
+    void softModemHoldingItsLine_retried_data()
+    {
+        QTest::addColumn<bool>("iaxmodem");
+        QTest::addRow("renvolia-modemsim --hold-line") << false;
+        QTest::addRow("iaxmodem without a server") << true;
+    }
+
+    // A modem that keeps both ends of its pseudo-terminal open is the line
+    // itself: dialled and retried, not refused as another program's port.
+    void softModemHoldingItsLine_retried()
+    {
+        QFETCH(bool, iaxmodem);
+        WindowRig rig({}, OperationRequest::forwarding(u"0612345678"_s), kShort, LineKind::Analog, false);
+        SoftModem modem;
+        const bool started = iaxmodem ? modem.startIaxModem(2) : modem.startSimulator(QStringLiteral(RENVOLIA_MODEMSIM), u"error"_s, 2);
+        if (!started && iaxmodem)
+            QSKIP("iaxmodem is not installed here");
+        QVERIFY(started);
+        rig.launch();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.report(), kHeading + kFailedAtNoon + kFailedAtNoon, kWaitMs);
+        QTest::mouseClick(rig.control<QPushButton>(u"cmdCancel"_s), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+    }
+
+    // The report keeps its line; why the port failed shows below it.
+    void portFailure_reasonShownBelowTheReport()
+    {
+        WindowRig rig({}, OperationRequest::cancellation(), kShort, LineKind::Analog, false);
+        QVERIFY(rig.folder.linkPort(2, u"/dev/renvolia-unplugged"_s));
+        rig.launch();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
+        QCOMPARE(rig.report(), kHeading + u"\r\nCOM2 n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application."_s);
+        const auto *motif = rig.control<QLabel>(u"lblMotif"_s);
+        QVERIFY(motif->isVisible());
+        QCOMPARE(motif->text(), u"/dev/renvolia-unplugged ne peut pas être ouvert : le périphérique n'existe pas"_s);
+    }
+
+    // Taken down between the modem's "OK" and the hang-up, as when the session
+    // ends: the modem is hung up and the success reaches the journal.
+    void takenDownAfterOk_successKept()
+    {
+        WindowRig rig({Reply::Ok}, OperationRequest::forwarding(u"0612345678"_s), {2000ms, 2000ms});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.modem.commands().size(), 1, kWaitMs);
+        QTest::qWait(500);
+        delete rig.window.data();
+        QTRY_COMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
+        QVERIFY(Journal::tail(1).value(0).endsWith(u"COM2 Renvoi effectué à 12:00:05"_s));
     }
 
     void tickChangedDuringPause_appliesToNextAttempt()
@@ -208,10 +268,10 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(rig.button(), u"Fermer"_s, kWaitMs);
         QTest::qWait(300);
-        QCOMPARE(rig.modem.commands().size(), 3); // two dials and the hang-up
+        QCOMPARE(rig.modem.commands().size(), 4); // two dials, each hung up
         QCOMPARE(rig.report(), kHeading + u"\r\nEchec du renvoi à 12:00:05\r\nAnnulation effectuée à 12:00:05"_s);
         QCOMPARE(rig.value(u"chkAnnulation"_s), 1);
-        QCOMPARE(rig.modem.commands().at(1).text, "ATDT#21#;"_ba);
+        QCOMPARE(rig.modem.commands().at(2).text, "ATDT#21#;"_ba);
     }
 };
 
