@@ -111,6 +111,10 @@ int listPortsCommand(const CtlArguments &arguments)
 
 int journalCommand(const CtlArguments &arguments)
 {
+    if (!Journal::exists()) {
+        printErr(u"renvoliactl: pas encore de journal (%1)"_s.arg(Journal::path()));
+        return 0;
+    }
     for (const QString &line : Journal::tail(arguments.tail))
         printOut(line);
     return 0;

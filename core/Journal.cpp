@@ -101,6 +101,11 @@ void append(const QDateTime &moment, const QString &port, const QString &line)
         warnOnce(error);
 }
 
+bool exists()
+{
+    return QFile::exists(path()) || QFile::exists(path() + u".1"_s);
+}
+
 QStringList tail(int count)
 {
     QStringList lines;

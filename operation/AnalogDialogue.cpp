@@ -44,7 +44,7 @@ QString AnalogDialogue::attemptCommand(const OperationRequest &request, QString 
     return u"ATDT"_s + QString(code).replace(ServiceCodes::kNumber, request.number) + u";\r"_s;
 }
 
-QString AnalogDialogue::followUpQuery(const OperationRequest &) const
+QString AnalogDialogue::statusQuery(ForwardingReason) const
 {
     return {};
 }
@@ -53,8 +53,8 @@ ReplyVerdict AnalogDialogue::judge(const QString &received, bool timeUp, bool) c
 {
     using S = ReplyVerdict::State;
     if (!timeUp)
-        return {S::Pending, {}, {}};
-    return {received.contains(u"OK"_s) ? S::Accepted : S::Refused, {}, {}};
+        return {S::Pending, {}, {}, {}};
+    return {received.contains(u"OK"_s) ? S::Accepted : S::Refused, {}, {}, {}};
 }
 
 bool AnalogDialogue::acceptedAttemptIsACall() const

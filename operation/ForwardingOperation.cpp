@@ -187,6 +187,7 @@ void ForwardingOperation::beginAttempt()
         return;
     }
     ++m_attempts;
+    m_survey = StatusSurvey(m_request.reason);
     m_dialled = m_dialogue->acceptedAttemptIsACall();
     listenTo(command, Purpose::Attempt, Phase::Listening);
 }
@@ -244,8 +245,7 @@ void ForwardingOperation::conclude(const ReplyVerdict &verdict)
         nextSetupStep();
         return;
     case Phase::Querying:
-        reportNetworkAnswer(verdict);
-        finishSuccess();
+        concludeQuery(verdict);
         return;
     default:
         endAttempt(verdict);
@@ -255,7 +255,8 @@ void ForwardingOperation::conclude(const ReplyVerdict &verdict)
 void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
 {
     if (verdict.state == ReplyVerdict::State::Accepted) {
-        m_lastAnswer = verdict;
+        if (verdict.status && askNextReason(*verdict.status, Phase::Listening))
+            return;
         if (m_dialled) {
             m_phase = Phase::PausingAfterSuccess;
             m_pauseTimer.start(m_timings.pause);
@@ -272,11 +273,37 @@ void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
     }
     const QString line = reportWithTime(m_attempt.failure);
     emit attemptEnded(m_attempts, false, line);
+    if (!verdict.refusedForGood.isEmpty()) {
+        endRefusedForGood(verdict.refusedForGood);
+        return;
+    }
     if (m_maxAttempts > 0 && m_attempts >= m_maxAttempts)
         m_running = false;
     m_phase = Phase::PausingAfterFailure;
     // An answer that came early does not hasten the next attempt: one every 10 s.
     m_pauseTimer.start(m_timings.pause + m_listeningLeft);
+}
+
+// Records what the network said about one reason; true when the next reason
+// the request covers is being asked.
+bool ForwardingOperation::askNextReason(const ForwardingStatus &answer, Phase phase)
+{
+    m_survey.record(answer);
+    if (m_survey.isComplete())
+        return false;
+    listenTo(m_dialogue->statusQuery(m_survey.nextReason()), Purpose::Query, phase);
+    return true;
+}
+
+// No retry could change the answer (no SIM, a PIN to enter...): the operation
+// ends now, saying why.
+void ForwardingOperation::endRefusedForGood(const QString &why)
+{
+    m_failureReason = why;
+    report(u"Refus définitif, sans nouvelle tentative : "_s + why);
+    m_running = false;
+    m_outcome = Outcome::NotAccepted;
+    finish();
 }
 
 void ForwardingOperation::endPause()
@@ -305,12 +332,12 @@ void ForwardingOperation::succeed()
 {
     m_outcome = Outcome::Accepted;
     if (m_request.kind == OperationRequest::Kind::Status) {
-        emit attemptEnded(m_attempts, true, reportNetworkAnswer(m_lastAnswer));
+        emit attemptEnded(m_attempts, true, reportSurvey());
         finishSuccess();
         return;
     }
     emit attemptEnded(m_attempts, true, reportWithTime(m_attempt.success));
-    const QString query = m_dialogue->followUpQuery(m_request);
+    const QString query = m_dialogue->statusQuery(m_survey.nextReason());
     if (query.isEmpty())
         finishSuccess();
     else
@@ -319,16 +346,25 @@ void ForwardingOperation::succeed()
 
 // The forwarding itself was accepted: a status the network does not give
 // only leaves a line saying so.
-QString ForwardingOperation::reportNetworkAnswer(const ReplyVerdict &verdict)
+void ForwardingOperation::concludeQuery(const ReplyVerdict &verdict)
 {
     if (!verdict.status) {
         diagnose(u"status query: "_s + verdict.diagnostic);
         report(kStatusUnknown);
-        return kStatusUnknown;
+    } else if (askNextReason(*verdict.status, Phase::Querying)) {
+        return;
+    } else {
+        reportSurvey();
     }
-    const QString line = verdict.status->reportLine();
+    finishSuccess();
+}
+
+QString ForwardingOperation::reportSurvey()
+{
+    const QString line = m_survey.reportLine();
     report(line);
-    emit networkAnswer(*verdict.status);
+    for (const ForwardingStatus &status : m_survey.answers())
+        emit networkAnswer(status);
     return line;
 }
 

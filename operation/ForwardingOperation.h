@@ -4,6 +4,7 @@
 #include "CommLine.h"
 #include "LineDialogue.h"
 #include "OperationRequest.h"
+#include "StatusSurvey.h"
 
 #include <QObject>
 #include <QTimer>
@@ -55,7 +56,8 @@ public:
     bool isRunning() const;
     bool isFinished() const;
     Outcome outcome() const;
-    // Why the port could not be opened or the line was lost, for diagnostics.
+    // Why the port could not be opened, the line was lost or the modem
+    // refused for good; empty otherwise.
     QString failureReason() const;
     QString devicePath() const;
 
@@ -75,7 +77,7 @@ signals:
     // Why the modem's answer was refused or not understood, raw text
     // included; also written to the journal.
     void diagnostic(const QString &text);
-    // What the network forwards, after a status query.
+    // What the network forwards for one single reason, after its status query.
     void networkAnswer(const ForwardingStatus &status);
     // The modem accepted the code; sent right after the success line.
     void succeeded(OperationRequest::Kind kind);
@@ -102,10 +104,13 @@ private:
     void onListeningTimeUp();
     void conclude(const ReplyVerdict &verdict);
     void endAttempt(const ReplyVerdict &verdict);
+    bool askNextReason(const ForwardingStatus &answer, Phase phase);
+    void endRefusedForGood(const QString &why);
     void endPause();
     void hangUp();
     void succeed();
-    QString reportNetworkAnswer(const ReplyVerdict &verdict);
+    void concludeQuery(const ReplyVerdict &verdict);
+    QString reportSurvey();
     void finishSuccess();
     void finish();
     void failDialogue(const QString &reason);
@@ -128,7 +133,7 @@ private:
     qsizetype m_setupStep = 0;
     std::chrono::milliseconds m_listeningLeft{0}; // when the answer came early
     OperationRequest m_request; // of the attempt in progress
-    ReplyVerdict m_lastAnswer;
+    StatusSurvey m_survey; // of the attempt in progress, or after it
     AttemptTexts m_attempt;
     int m_attempts = 0;
     int m_maxAttempts = 0;
