@@ -69,10 +69,10 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     const bool takesValue = std::any_of(valueOptions.begin(), valueOptions.end(),
                                         [&option](const QString &name) { return option.startsWith(name); });
     if (!takesValue)
-        return fail(error, u"unknown option: "_s + option);
+        return fail(error, u"option inconnue : "_s + option);
     const std::optional<QString> value = reader.valueOf(option);
     if (!value)
-        return fail(error, option + u" needs a value"_s);
+        return fail(error, option + u" demande une valeur"_s);
     if (option == u"--port"_s) {
         parsed.port = count(*value, kLowestPort, kHighestPort);
         return parsed.port || fail(error, u"--port prend un numéro de port %1 : %2"_s.arg(portRangeText(), *value));
@@ -80,7 +80,7 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     if (option == u"--attempts"_s) {
         const std::optional<int> attempts = count(*value, 0, 1000000);
         parsed.attempts = attempts.value_or(-1);
-        return attempts || fail(error, u"--attempts takes a count, 0 for no limit: "_s + *value);
+        return attempts || fail(error, u"--attempts prend un nombre, 0 pour aucune limite : "_s + *value);
     }
     if (option == u"--deadline"_s) {
         parsed.deadline = parseDuration(*value);
@@ -92,7 +92,7 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     if (option == u"--reason"_s) {
         const std::optional<ForwardingReason> reason = reasonNamed(*value);
         parsed.reason = reason.value_or(ForwardingReason::All);
-        return reason || fail(error, u"--reason takes all, busy, no-reply, not-reachable, all-conditional or every: "_s + *value);
+        return reason || fail(error, u"--reason prend all, busy, no-reply, not-reachable, all-conditional ou every : "_s + *value);
     }
     if (option == u"--no-reply-time"_s && (parsed.noReplySeconds = count(*value, kShortestNoReplyTime, kLongestNoReplyTime)))
         return true;
@@ -103,9 +103,9 @@ bool readOption(CtlArguments &parsed, QString option, Reader &reader, QString *e
     if (option == u"--tail"_s) {
         const std::optional<int> lines = count(*value, 0, 1000000);
         parsed.tail = lines.value_or(0);
-        return lines || fail(error, u"--tail takes a count of lines: "_s + *value);
+        return lines || fail(error, u"--tail prend un nombre de lignes : "_s + *value);
     }
-    return fail(error, u"%1 does not take \"%2\""_s.arg(option, *value));
+    return fail(error, u"%1 ne prend pas « %2 »"_s.arg(option, *value));
 }
 
 std::optional<CtlArguments::Command> commandNamed(const QString &word)
@@ -140,16 +140,16 @@ QString noReplyTimeProblem(const CtlArguments &parsed)
                                    && (parsed.reason == R::NoReply || parsed.reason == R::AllConditional
                                        || parsed.reason == R::Every)))
         return {};
-    return u"--no-reply-time goes with forward and --reason no-reply, all-conditional or every"_s;
+    return u"--no-reply-time va avec forward et --reason no-reply, all-conditional ou every"_s;
 }
 
 // What the whole line lacks or joins wrongly, once every word has been read.
 QString combinationProblem(const CtlArguments &parsed)
 {
     if (parsed.command == CtlArguments::Command::Forward && parsed.number.isNull())
-        return u"forward needs the number to forward the calls to"_s;
+        return u"forward demande le numéro vers lequel renvoyer les appels"_s;
     if (!parsed.assign.isNull() && parsed.command != CtlArguments::Command::Ports)
-        return u"--assign goes with the ports command"_s;
+        return u"--assign va avec la commande ports"_s;
     return noReplyTimeProblem(parsed);
 }
 
@@ -165,7 +165,7 @@ bool readOperand(CtlArguments &parsed, const QString &word, QString *error)
         parsed.port = count(word, kLowestPort, kHighestPort);
         return parsed.port || fail(error, u"--assign prend un numéro de port %1 : %2"_s.arg(portRangeText(), word));
     }
-    return fail(error, u"unexpected argument: "_s + word);
+    return fail(error, u"argument inattendu : "_s + word);
 }
 
 } // namespace
@@ -190,7 +190,7 @@ CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
         } else if (!commandSeen && (optionsEnded || !looksLikeOption(word) || commandNamed(word))) {
             const std::optional<Command> command = commandNamed(word);
             if (!command) {
-                *error = u"unknown command: "_s + word;
+                *error = u"commande inconnue : "_s + word;
                 return parsed;
             }
             parsed.command = *command;
@@ -202,7 +202,7 @@ CtlArguments CtlArguments::parse(const QStringList &arguments, QString *error)
             return parsed;
         }
     }
-    *error = commandSeen ? combinationProblem(parsed) : u"a command is needed"_s;
+    *error = commandSeen ? combinationProblem(parsed) : u"il manque la commande"_s;
     return parsed;
 }
 

@@ -72,7 +72,7 @@ int assignCommand(const CtlArguments &arguments)
     }
     PortSetting::setCurrent(QString::number(assignment.port));
     if (!PortSetting::save()) {
-        printErr(u"renvoliactl: port %1 could not be saved in %2"_s.arg(assignment.port).arg(PortSetting::storeLocation()));
+        printErr(u"renvoliactl: le port %1 n'a pas pu être enregistré dans %2"_s.arg(assignment.port).arg(PortSetting::storeLocation()));
         return kNotAssigned;
     }
     const PortEntry entry = probePort(assignment.port);

@@ -117,7 +117,7 @@ void CtlOperation::stopNow(int signalNumber)
 
 void CtlOperation::onDeadline()
 {
-    printErr(u"renvoliactl: deadline reached, no further attempt"_s);
+    printErr(u"renvoliactl: délai écoulé, plus aucune tentative"_s);
     m_operation.cancel();
 }
 

@@ -22,7 +22,7 @@ struct CellularReply
 
     // The <err> of "+CME ERROR: <err>"; nothing for any other final result code.
     std::optional<int> cmeError() const;
-    // "+CME ERROR: 30 (no network service)", with the 27.007 meaning of the
+    // "+CME ERROR: 30 (pas de service réseau)", with the 27.007 meaning of the
     // common codes.
     QString errorDescription() const;
     // An error that retrying the same request cannot change: no SIM, a PIN

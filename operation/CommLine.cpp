@@ -44,7 +44,7 @@ int CommLine::CommPort() const
 bool CommLine::setCommPort(int port, QString *error)
 {
     if (m_port.isOpen()) {
-        setError(error, u"the port is open"_s);
+        setError(error, u"le port est déjà ouvert"_s);
         return false;
     }
     if (!isPortInRange(port)) {
@@ -74,7 +74,7 @@ bool CommLine::setPortOpen(bool open, QString *error)
 bool CommLine::openDevice(const QString &device, QString *error)
 {
     if (m_port.isOpen())
-        return failOpening(OpenFailure::Busy, u"the port is open"_s, error);
+        return failOpening(OpenFailure::Busy, u"le port est déjà ouvert"_s, error);
     m_openFailure = OpenFailure::None;
     m_device = device;
     m_port.setPortName(device);
@@ -125,7 +125,7 @@ bool CommLine::failOpeningTheDevice(QString *error)
     const QByteArray device = QFile::encodeName(m_device);
     if (::access(device.constData(), F_OK) == 0 && ::access(device.constData(), R_OK | W_OK) != 0)
         return failOpening(OpenFailure::NoPermission,
-                           u"no permission to use the device; add yourself to the group dialout, then log in again"_s,
+                           u"pas le droit d'utiliser le périphérique ; ajoutez-vous au groupe dialout, puis reconnectez-vous"_s,
                            error);
 #endif
     switch (m_port.error()) {
@@ -146,7 +146,7 @@ bool CommLine::noOtherHolder(QString *error)
     QStringList names;
     for (const PortHolder &holder : holders)
         names << holder.describe();
-    return failOpening(OpenFailure::Busy, u"held open by "_s + names.join(u", "_s), error);
+    return failOpening(OpenFailure::Busy, u"tenu ouvert par "_s + names.join(u", "_s), error);
 }
 
 // QSerialPort's lock file and TIOCEXCL keep most programs out, but TIOCEXCL
@@ -156,7 +156,7 @@ bool CommLine::lockExclusively(QString *error)
 {
 #ifdef Q_OS_UNIX
     if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0)
-        return failOpening(OpenFailure::Busy, u"another program holds the device"_s, error);
+        return failOpening(OpenFailure::Busy, u"un autre programme tient le périphérique"_s, error);
 #else
     Q_UNUSED(error);
 #endif

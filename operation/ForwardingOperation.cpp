@@ -143,15 +143,15 @@ bool ForwardingOperation::openPort()
 {
     const QString portText = m_readPort();
     const std::optional<int> port = portNumberFromText(portText);
-    m_failureReason = u"the port text does not fit a 16-bit number"_s;
+    m_failureReason = u"le texte du port dépasse un nombre de 16 bits"_s;
     if (!port || !m_line.setCommPort(*port, &m_failureReason)) {
-        m_failureReason = u"port \"%1\" refused: %2"_s.arg(portText, m_failureReason);
+        m_failureReason = u"port « %1 » refusé : %2"_s.arg(portText, m_failureReason);
         qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
     m_running = true;
     if (!m_line.setPortOpen(true, &m_failureReason)) {
-        m_failureReason = u"cannot open %1: %2"_s.arg(portDevicePath(*port), m_failureReason);
+        m_failureReason = u"impossible d'ouvrir %1 : %2"_s.arg(portDevicePath(*port), m_failureReason);
         qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
@@ -197,7 +197,7 @@ bool ForwardingOperation::listenTo(const QString &command, Purpose purpose, Phas
     m_received.clear();
     m_phase = phase;
     if (!m_line.setInBufferCount(0) || !send(command, purpose)) {
-        failDialogue(u"the command %1 could not be written"_s.arg(command.trimmed()));
+        failDialogue(u"la commande %1 n'a pas pu être écrite"_s.arg(command.trimmed()));
         return false;
     }
     m_listenTimer.start();
@@ -241,7 +241,7 @@ void ForwardingOperation::conclude(const ReplyVerdict &verdict)
     switch (m_phase) {
     case Phase::SettingUp:
         if (verdict.state == ReplyVerdict::State::Refused)
-            diagnose(u"setup command refused, going on: "_s + verdict.diagnostic);
+            diagnose(u"commande de préparation refusée, on continue : "_s + verdict.diagnostic);
         nextSetupStep();
         return;
     case Phase::Querying:
@@ -268,7 +268,7 @@ void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
     if (!verdict.diagnostic.isEmpty())
         diagnose(verdict.diagnostic);
     if (!m_line.setOutBufferCount(0) || !m_line.setInBufferCount(0)) {
-        failDialogue(u"the line's buffers could not be cleared"_s);
+        failDialogue(u"les tampons de la ligne n'ont pas pu être vidés"_s);
         return;
     }
     const QString line = reportWithTime(m_attempt.failure);
@@ -321,7 +321,7 @@ void ForwardingOperation::endPause()
 void ForwardingOperation::hangUp()
 {
     if (!send(hangUpCommand(), Purpose::HangUp)) {
-        failDialogue(u"the hang-up could not be written"_s);
+        failDialogue(u"le raccrochage n'a pas pu être écrit"_s);
         return;
     }
     m_dialled = false;
@@ -349,7 +349,7 @@ void ForwardingOperation::succeed()
 void ForwardingOperation::concludeQuery(const ReplyVerdict &verdict)
 {
     if (!verdict.status) {
-        diagnose(u"status query: "_s + verdict.diagnostic);
+        diagnose(u"consultation de l'état du renvoi : "_s + verdict.diagnostic);
         report(kStatusUnknown);
     } else if (askNextReason(*verdict.status, Phase::Querying)) {
         return;
@@ -388,7 +388,7 @@ void ForwardingOperation::failDialogue(const QString &reason)
     if (m_phase == Phase::Ready || m_phase == Phase::Finished)
         return;
     m_failureReason = reason;
-    qCWarning(lcOperation).noquote() << "line failed:" << reason;
+    qCWarning(lcOperation).noquote() << "ligne perdue :" << reason;
     m_listenTimer.stop();
     m_pauseTimer.stop();
     m_outcome = Outcome::LineLost;

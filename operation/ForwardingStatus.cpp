@@ -37,7 +37,7 @@ std::optional<ForwardingStatus> ForwardingStatus::fromLines(const QStringList &l
             continue;
         const QRegularExpressionMatch match = statusLine().match(line);
         if (!match.hasMatch()) {
-            *problem = u"status line not understood: "_s + visibleText(line);
+            *problem = u"ligne d'état non comprise : "_s + visibleText(line);
             return std::nullopt;
         }
         const bool forVoice = match.captured(2).toInt() & kVoiceClass;

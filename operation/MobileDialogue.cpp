@@ -22,12 +22,12 @@ QString ccfc(ForwardingReason reason, Mode mode)
 
 ReplyVerdict refused(const QString &why, const QString &received)
 {
-    return {ReplyVerdict::State::Refused, why + u"; received "_s + visibleText(received), {}, {}};
+    return {ReplyVerdict::State::Refused, why + u" ; reçu "_s + visibleText(received), {}, {}};
 }
 
 ReplyVerdict refusedBy(const CellularReply &reply, const QString &received)
 {
-    ReplyVerdict verdict = refused(u"the modem answered "_s + reply.errorDescription(), received);
+    ReplyVerdict verdict = refused(u"le modem a répondu "_s + reply.errorDescription(), received);
     if (reply.refusesForGood())
         verdict.refusedForGood = reply.errorDescription();
     return verdict;
@@ -72,7 +72,7 @@ ReplyVerdict MobileDialogue::judge(const QString &received, bool timeUp, bool qu
     case CellularReply::Final::None:
         if (!timeUp)
             return {};
-        return refused(u"no final result code within the listening time"_s, received);
+        return refused(u"aucun code de résultat final dans le temps d'écoute"_s, received);
     case CellularReply::Final::Error:
         return refusedBy(reply, received);
     case CellularReply::Final::Ok:

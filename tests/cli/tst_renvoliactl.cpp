@@ -126,11 +126,11 @@ private slots:
 
         QCOMPARE(analogueStatus.process.exitCode(), 4);
         QCOMPARE(QString::fromUtf8(analogueStatus.process.readAllStandardError()),
-                 u"renvoliactl: not available on an analogue line\n"_s);
+                 u"renvoliactl: impossible sur une ligne analogique\n"_s);
         QVERIFY(analogueStatus.modem.receivedBytes().isEmpty());
 
         QCOMPARE(mobile.process.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(mobile.process.readAllStandardError()).contains(u"+CME ERROR: 30 (no network service)"_s));
+        QVERIFY(QString::fromUtf8(mobile.process.readAllStandardError()).contains(u"+CME ERROR: 30 (pas de service réseau)"_s));
         QStringList mobileEvents;
         for (const QString &line : mobile.out())
             mobileEvents << QJsonDocument::fromJson(line.toUtf8())[u"event"_s].toString();
@@ -252,14 +252,14 @@ private slots:
         QCOMPARE(run.exitCode(), 3);
         QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()),
                  u"COM7 n'est pas un numéro de port valable,  ou est utilisé actuellement par une autre application.\n"_s);
-        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"held open by pid %1 (sleep)"_s.arg(holder.processId())));
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"tenu ouvert par pid %1 (sleep)"_s.arg(holder.processId())));
 
         run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s, u"--port=7"_s, u"--json"_s});
         QVERIFY(run.waitForFinished(5000));
         const QJsonObject end = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
         QCOMPARE(end.value(u"outcome"_s).toString(), u"port-failure"_s);
         QCOMPARE(end.value(u"exit"_s).toInt(), 3);
-        QCOMPARE(end.value(u"reason"_s).toString(), u"cannot open %1: held open by pid %2 (sleep)"_s.arg(held.devicePath()).arg(holder.processId()));
+        QCOMPARE(end.value(u"reason"_s).toString(), u"impossible d'ouvrir %1 : tenu ouvert par pid %2 (sleep)"_s.arg(held.devicePath()).arg(holder.processId()));
         QVERIFY(held.receivedBytes().isEmpty());
         holder.kill();
         holder.waitForFinished();
@@ -279,7 +279,7 @@ private slots:
         QTest::addRow("the port asked for") << u"modem"_s << u"9"_s << true << 0 << 9 << u"libre"_s << QString();
         QTest::addRow("no permission on the device: assigned, and how to fix it")
             << u"locked modem"_s << QString() << true << 0 << 3 << u"accès refusé (ajoutez-vous au groupe dialout)"_s
-            << u"renvoliactl: COM3: no permission to use the device; add yourself to the group dialout, then log in again"_s;
+            << u"renvoliactl: COM3: pas le droit d'utiliser le périphérique ; ajoutez-vous au groupe dialout, puis reconnectez-vous"_s;
         QTest::addRow("no permission to make the link") << u"modem"_s << QString() << false << 1 << 0 << QString()
                                                          << u"le lien \\S+/ports/com3 n'a pas pu être créé \\(.+\\)"_s;
         QTest::addRow("not a character device: 2") << u"file"_s << QString() << true << 2 << 0 << QString()

@@ -175,7 +175,7 @@ private slots:
             << ModemSetup([](ModemSimulator &modem) { modem.network().refuseNext(1, 30); })
             << kSetup + "AT+CCFC=0,3,\"0612345678\",129,1\rAT+CCFC=0,3,\"0612345678\",129,1\rAT+CCFC=0,2\r"
             << QStringList{u"Echec du renvoi à 23:59:58"_s, kForwarded, u"Renvoi actif vers 0612345678"_s}
-            << u"+CME ERROR: 30 (no network service)"_s;
+            << u"+CME ERROR: 30 (pas de service réseau)"_s;
         QTest::addRow("mobile without AT+CMEE: plain ERROR, then OK") << M << OperationRequest::cancellation()
             << ModemSetup([](ModemSimulator &modem) {
                    modem.network().setErrorCodesSupported(false);
@@ -183,17 +183,17 @@ private slots:
                })
             << kSetup + "AT+CCFC=0,4,,,1\rAT+CCFC=0,4,,,1\rAT+CCFC=0,2\r"
             << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
-            << u"the modem answered ERROR"_s;
+            << u"le modem a répondu ERROR"_s;
         QTest::addRow("mobile status line not understood, then understood") << M << status
             << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: yes\r\n\r\nOK\r\n"); })
             << kSetup + "AT+CCFC=0,2\rAT+CCFC=0,2\r"
             << QStringList{u"Echec de la consultation à 23:59:58"_s, u"Aucun renvoi actif"_s}
-            << uR"(status line not understood: "+CCFC: yes"; received "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
+            << uR"(ligne d'état non comprise : "+CCFC: yes" ; reçu "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
         QTest::addRow("mobile final result code dropped") << M << OperationRequest::cancellation()
             << ModemSetup([](ModemSimulator &modem) { modem.network().dropFinalResults(1); })
             << kSetup + "AT+CCFC=0,4,,,1\rAT+CCFC=0,4,,,1\rAT+CCFC=0,2\r"
             << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
-            << u"no final result code within the listening time"_s;
+            << u"aucun code de résultat final dans le temps d'écoute"_s;
     }
 
     // Through the simulated modem, analogue or cellular; a failed attempt is
@@ -285,12 +285,12 @@ private slots:
 
         const QString forGood = u"Refus définitif, sans nouvelle tentative : "_s;
         QTest::addRow("SIM PIN required") << 11 << OperationRequest::forwarding(u"0612345678"_s)
-            << QStringList{u"Echec du renvoi à 23:59:58"_s, forGood + u"+CME ERROR: 11 (SIM PIN required)"_s};
+            << QStringList{u"Echec du renvoi à 23:59:58"_s, forGood + u"+CME ERROR: 11 (code PIN de la carte SIM requis)"_s};
         QTest::addRow("operation not allowed") << 3 << OperationRequest::cancellation()
-            << QStringList{u"Echec de l'annulation à 23:59:58"_s, forGood + u"+CME ERROR: 3 (operation not allowed)"_s};
+            << QStringList{u"Echec de l'annulation à 23:59:58"_s, forGood + u"+CME ERROR: 3 (opération non autorisée)"_s};
         QTest::addRow("SIM not inserted, status")
             << 10 << OperationRequest{OperationRequest::Kind::Status, {}, ForwardingReason::Busy, std::nullopt}
-            << QStringList{u"Echec de la consultation à 23:59:58"_s, forGood + u"+CME ERROR: 10 (SIM not inserted)"_s};
+            << QStringList{u"Echec de la consultation à 23:59:58"_s, forGood + u"+CME ERROR: 10 (carte SIM absente)"_s};
     }
 
     // A pause of a minute would follow a refusal that can be retried.
