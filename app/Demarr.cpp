@@ -56,7 +56,7 @@ QWidget *Main(const QStringList &arguments)
         return FrmGenerique::launch(command.request, &PortSetting::current, systemClock(), {},
                                     PortSetting::currentLine());
     case CommandLine::Verdict::Invalid:
-        qCWarning(lcStartup) << "command line not understood:" << text;
+        qCWarning(lcStartup) << "ligne de commande non comprise :" << text;
         explainCommandLine();
         return nullptr;
     }

@@ -31,7 +31,8 @@ struct CtlArguments
     static CtlArguments parse(const QStringList &arguments, QString *error);
 };
 
-// "90", "90s", "10m", "2h": seconds; nothing when the text is none of these.
+// "90" (a bare number counts seconds), "90s", "10m", "2h", "1h30m", "1h5s":
+// from 1 s to 576 h; nothing for any other text, 0 s included.
 std::optional<std::chrono::seconds> parseDuration(const QString &text);
 
 QString ctlUsage();

@@ -80,7 +80,7 @@ int assignCommand(const CtlArguments &arguments)
     }
     PortSetting::setCurrent(QString::number(assignment.port));
     if (!PortSetting::save()) {
-        printErr(u"renvoliactl: port %1 could not be saved in %2"_s.arg(assignment.port).arg(PortSetting::storeLocation()));
+        printErr(u"renvoliactl: le port %1 n'a pas pu être enregistré dans %2"_s.arg(assignment.port).arg(PortSetting::storeLocation()));
         return kNotAssigned;
     }
     const PortEntry entry = probePort(assignment.port);
@@ -119,6 +119,10 @@ int listPortsCommand(const CtlArguments &arguments)
 
 int journalCommand(const CtlArguments &arguments)
 {
+    if (!Journal::exists()) {
+        printErr(u"renvoliactl: pas encore de journal (%1)"_s.arg(Journal::path()));
+        return 0;
+    }
     for (const QString &line : Journal::tail(arguments.tail))
         printOut(line);
     return 0;

@@ -1,6 +1,8 @@
 #include "CtlOperation.h"
 
 #include "CtlOutput.h"
+#include "PortDevice.h"
+#include "PortRange.h"
 #include "PortSetting.h"
 #include "StopSignals.h"
 
@@ -73,6 +75,8 @@ CtlOperation::CtlOperation(const CtlArguments &arguments, QObject *parent)
     m_operation.setMaxAttempts(arguments.attempts);
     m_operation.setDialogue(dialogueFor(m_line));
     m_deadline.setSingleShot(true);
+    // A coarse timer may fire late, after the next attempt has begun.
+    m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, &CtlOperation::onDeadline);
     connect(&m_operation, &ForwardingOperation::sent, this, &CtlOperation::onSent);
     connect(&m_operation, &ForwardingOperation::attemptEnded, this, &CtlOperation::onAttemptEnded);
@@ -87,6 +91,10 @@ CtlOperation::CtlOperation(const CtlArguments &arguments, QObject *parent)
 
 void CtlOperation::start()
 {
+    const std::optional<int> port = portNumberFromText(m_port);
+    if (!m_arguments.port && !(port && isPortInRange(*port)))
+        printErr(u"renvoliactl: le port enregistré « %1 » (%2) n'est pas un numéro de port %3 ; choisissez-en un "
+                 u"autre dans la fenêtre de configuration, avec ports --assign ou avec --port"_s.arg(m_port, PortSetting::storeLocation(), portRangeText()));
     QString problem;
     if (dialogueFor(m_line)->attemptCommand(m_request, &problem).isEmpty()) {
         printErr(u"renvoliactl: "_s + problem);
@@ -109,7 +117,7 @@ void CtlOperation::stopNow(int signalNumber)
 
 void CtlOperation::onDeadline()
 {
-    printErr(u"renvoliactl: deadline reached, no further attempt"_s);
+    printErr(u"renvoliactl: délai écoulé, plus aucune tentative"_s);
     m_operation.cancel();
 }
 
@@ -125,7 +133,7 @@ void CtlOperation::onSent(const QByteArray &bytes, ForwardingOperation::Purpose 
 
 void CtlOperation::onNetworkAnswer(const ForwardingStatus &status)
 {
-    emitEvent({{u"event"_s, u"status"_s}, {u"reason"_s, reasonName(m_request.reason)},
+    emitEvent({{u"event"_s, u"status"_s}, {u"reason"_s, reasonName(status.reason)},
                {u"active"_s, status.active}, {u"number"_s, status.number}});
 }
 
@@ -146,7 +154,7 @@ void CtlOperation::onFinished()
     m_deadline.stop();
     const ForwardingOperation::Outcome outcome = m_operation.outcome();
     QJsonObject end{{u"event"_s, u"end"_s}, {u"outcome"_s, outcomeName(outcome)}, {u"exit"_s, exitStatus()}};
-    if (outcome == ForwardingOperation::Outcome::PortFailure || outcome == ForwardingOperation::Outcome::LineLost) {
+    if (!m_operation.failureReason().isEmpty()) {
         end.insert(u"line"_s, m_lastLine);
         end.insert(u"reason"_s, m_operation.failureReason());
     }

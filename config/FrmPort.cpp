@@ -1,11 +1,14 @@
 #include "FrmPort.h"
 
+#include "PortDevice.h"
+#include "PortRange.h"
 #include "Twips.h"
 #include "UpDown.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -60,7 +63,7 @@ void FrmPort::buildControls(const QString &port)
     auto *annuler = new QPushButton(u"&Annuler"_s, this);
     annuler->setObjectName(u"cmdValider"_s);
     annuler->setProperty("index", 1);
-    connect(valider, &QPushButton::clicked, this, &QDialog::accept);
+    connect(valider, &QPushButton::clicked, this, &FrmPort::cmdValider_Click);
     connect(annuler, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QGridLayout(this);
@@ -82,6 +85,24 @@ void FrmPort::buildControls(const QString &port)
 QString FrmPort::port() const
 {
     return txtPort->text();
+}
+
+// The report window and renvoliactl could never open such a port.
+void FrmPort::cmdValider_Click()
+{
+    if (!isPortTextOutOfRange(txtPort->text())) {
+        accept();
+        return;
+    }
+    auto *box = new QMessageBox(QMessageBox::Warning, u"Renvolia"_s,
+                                u"Le port COM%1 n'existe pas : indiquez un numéro de port %2."_s.arg(txtPort->text(), portRangeText()),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, txtPort, [this] {
+        txtPort->selectAll();
+        txtPort->setFocus();
+    });
+    box->open();
 }
 
 // The spinner starts from the number in the box; other text leaves it at 1.

@@ -5,7 +5,8 @@
 class QLineEdit;
 class UpDown;
 
-// The port typed by hand: whatever is in the box when "&Valider" is pressed.
+// The port typed by hand: whatever is in the box when "&Valider" is pressed,
+// unless it is a number no port has (300): a box says so and the dialog stays.
 class FrmPort : public QDialog
 {
     Q_OBJECT
@@ -18,6 +19,7 @@ public:
 private:
     void buildControls(const QString &port);
     void syncSpinnerWithText();
+    void cmdValider_Click();
 
     QLineEdit *txtPort = nullptr;
     UpDown *updPort = nullptr;

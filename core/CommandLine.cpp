@@ -41,9 +41,9 @@ bool isDialNumber(const QString &text)
 QString forwardingNumberProblem(const QString &number)
 {
     if (!isDialNumber(number) || number != number.trimmed())
-        return u"not a number to dial (ASCII digits with an optional leading \"+\"): "_s + number;
+        return u"ce n'est pas un numéro à composer (des chiffres ASCII, précédés ou non d'un « + ») : "_s + number;
     if (number.size() > kLongestNumber)
-        return u"a number has at most %1 characters"_s.arg(kLongestNumber);
+        return u"un numéro a au plus %1 caractères"_s.arg(kLongestNumber);
     return {};
 }
 

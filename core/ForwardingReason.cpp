@@ -28,3 +28,16 @@ std::optional<ForwardingReason> reasonNamed(const QString &name)
         return std::nullopt;
     return static_cast<ForwardingReason>(code);
 }
+
+QList<ForwardingReason> singleReasonsOf(ForwardingReason reason)
+{
+    using R = ForwardingReason;
+    switch (reason) {
+    case R::Every:
+        return {R::All, R::Busy, R::NoReply, R::NotReachable};
+    case R::AllConditional:
+        return {R::Busy, R::NoReply, R::NotReachable};
+    default:
+        return {reason};
+    }
+}

@@ -22,7 +22,7 @@ void warnOnce(const QString &why)
 {
     static bool warned = false;
     if (!warned)
-        qWarning("renvolia: the journal %s cannot be written (%s); the operation goes on without it",
+        qWarning("renvolia : le journal %s ne peut pas être écrit (%s) ; l'opération se poursuit sans lui",
                  qPrintable(path()), qPrintable(why));
     warned = true;
 }
@@ -65,7 +65,7 @@ bool appendLocked(const QByteArray &bytes, QString *error)
         ::close(fd);
         return whole;
     }
-    *error = u"the file keeps being rotated"_s;
+    *error = u"le fichier change sans cesse de nom"_s;
     return false;
 }
 #else
@@ -96,9 +96,14 @@ void append(const QDateTime &moment, const QString &port, const QString &line)
 {
     QString error;
     if (!QDir().mkpath(renvoliaStateFolder()))
-        warnOnce(u"no folder"_s);
+        warnOnce(u"son dossier ne peut pas être créé"_s);
     else if (!appendLocked(entry(moment, port, line), &error))
         warnOnce(error);
+}
+
+bool exists()
+{
+    return QFile::exists(path()) || QFile::exists(path() + u".1"_s);
 }
 
 QStringList tail(int count)

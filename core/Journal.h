@@ -19,6 +19,9 @@ QString path(); // <state folder>/journal.log
 // "2026-12-07T18:00:07+01:00 COM2 Echec du renvoi à 18:00:07"
 void append(const QDateTime &moment, const QString &port, const QString &line);
 
+// Whether anything was ever written: the journal or its older file.
+bool exists();
+
 // The last count lines, oldest first.
 QStringList tail(int count);
 

@@ -33,8 +33,8 @@ LineKind storedLine(const QSettings &store)
     const QString name = store.value(entryKey(kLineKey)).toString();
     const std::optional<LineKind> kind = lineKindNamed(name);
     if (!kind && !name.isEmpty())
-        qCWarning(lcSettings).noquote() << "line kind" << name << "in" << store.fileName()
-                                        << "is neither analog nor mobile; taking analog";
+        qCWarning(lcSettings).noquote() << "le type de ligne" << name << "de" << store.fileName()
+                                        << "n'est ni analog ni mobile : la ligne est prise pour analog";
     return kind.value_or(LineKind::Analog);
 }
 

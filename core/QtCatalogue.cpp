@@ -17,8 +17,8 @@ std::unique_ptr<QTranslator> installQtCatalogue(const QLocale &locale)
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(locale, u"qtbase"_s, u"_"_s, folder)) {
-        qCInfo(lcCatalogue) << "Qt's French catalogue qtbase_fr.qm is not in" << folder
-                            << "- Qt's own buttons stay in English";
+        qCInfo(lcCatalogue) << "le catalogue français de Qt, qtbase_fr.qm, n'est pas dans" << folder
+                            << ": les boutons de Qt restent en anglais";
         return nullptr;
     }
     QCoreApplication::installTranslator(translator.get());

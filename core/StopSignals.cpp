@@ -41,7 +41,7 @@ StopSignals::StopSignals(QObject *parent)
     : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
-        qWarning("StopSignals: no socket pair; stop signals end the program at once");
+        qWarning("renvolia : pas de paire de sockets ; un signal d'arrêt terminera le programme sur-le-champ");
         return;
     }
     ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);

@@ -28,23 +28,23 @@ QStringList AnalogDialogue::setupCommands() const
 QString AnalogDialogue::attemptCommand(const OperationRequest &request, QString *problem) const
 {
     if (!request.isSafeToDial()) {
-        *problem = u"refused to dial \"%1\": only digits, \"+\" and blanks may reach the modem"_s.arg(request.number);
+        *problem = u"« %1 » n'est pas composé : seuls des chiffres, « + » et des blancs parviennent au modem"_s.arg(request.number);
         return {};
     }
     if (request.kind == OperationRequest::Kind::Status || request.noReplySeconds) {
-        *problem = u"not available on an analogue line"_s;
+        *problem = u"impossible sur une ligne analogique"_s;
         return {};
     }
     const QString code = ServiceCodes::code(request.kind, request.reason);
     if (!isDialableCode(code)) {
-        *problem = u"no code to dial for %1 in the section %2 of the settings (\"%3\")"_s.arg(
+        *problem = u"aucun code à composer pour %1 dans la section %2 des réglages (« %3 »)"_s.arg(
             ServiceCodes::entryName(request.kind, request.reason), ServiceCodes::kSection, code);
         return {};
     }
     return u"ATDT"_s + QString(code).replace(ServiceCodes::kNumber, request.number) + u";\r"_s;
 }
 
-QString AnalogDialogue::followUpQuery(const OperationRequest &) const
+QString AnalogDialogue::statusQuery(ForwardingReason) const
 {
     return {};
 }
@@ -53,8 +53,8 @@ ReplyVerdict AnalogDialogue::judge(const QString &received, bool timeUp, bool) c
 {
     using S = ReplyVerdict::State;
     if (!timeUp)
-        return {S::Pending, {}, {}};
-    return {received.contains(u"OK"_s) ? S::Accepted : S::Refused, {}, {}};
+        return {S::Pending, {}, {}, {}};
+    return {received.contains(u"OK"_s) ? S::Accepted : S::Refused, {}, {}, {}};
 }
 
 bool AnalogDialogue::acceptedAttemptIsACall() const

@@ -10,7 +10,7 @@ class AnalogDialogue final : public LineDialogue
 public:
     QStringList setupCommands() const override;
     QString attemptCommand(const OperationRequest &request, QString *problem) const override;
-    QString followUpQuery(const OperationRequest &request) const override;
+    QString statusQuery(ForwardingReason reason) const override;
     ReplyVerdict judge(const QString &received, bool timeUp, bool query) const override;
     bool acceptedAttemptIsACall() const override;
 };

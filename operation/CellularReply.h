@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What a cellular modem sent back to one command, cut into lines: the
 // information lines and the final result code, without the echo of the
 // command or the blank lines around the answers, so that it reads the same
@@ -18,9 +20,15 @@ struct CellularReply
     // complete: the listening is over, so a last line without its CR LF counts too.
     static CellularReply parse(const QString &received, bool complete);
 
-    // "+CME ERROR: 30 (no network service)", with the 27.007 meaning of the
+    // The <err> of "+CME ERROR: <err>"; nothing for any other final result code.
+    std::optional<int> cmeError() const;
+    // "+CME ERROR: 30 (pas de service réseau)", with the 27.007 meaning of the
     // common codes.
     QString errorDescription() const;
+    // An error that retrying the same request cannot change: no SIM, a PIN
+    // or PUK to enter, a request not allowed or not supported... A plain
+    // "ERROR" tells nothing and may be retried.
+    bool refusesForGood() const;
 };
 
 // The raw text with CR and LF written as \r and \n, for one-line diagnostics.

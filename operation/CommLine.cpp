@@ -2,6 +2,7 @@
 
 #include "PortDevice.h"
 #include "PortHolders.h"
+#include "PortRange.h"
 
 #include <QFile>
 
@@ -46,8 +47,8 @@ bool CommLine::setCommPort(int port, QString *error)
         setError(error, u"le port est déjà ouvert"_s);
         return false;
     }
-    if (port < 1 || port > kHighestPort) {
-        setError(error, u"pas de port de ce numéro (1 à 255)"_s);
+    if (!isPortInRange(port)) {
+        setError(error, u"pas de port de ce numéro, ils vont "_s + portRangeText());
         return false;
     }
     m_commPort = port;

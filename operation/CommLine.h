@@ -10,8 +10,6 @@ class CommLine : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kHighestPort = 255;
-
     // Why the last opening failed.
     enum class OpenFailure { None, NoDevice, NoPermission, Busy, Unusable };
 
@@ -19,7 +17,7 @@ public:
     ~CommLine() override;
 
     int CommPort() const;
-    // Refuses a number outside 1..255 and a change while the port is open.
+    // Refuses a number outside the port range and a change while the port is open.
     bool setCommPort(int port, QString *error = nullptr);
 
     bool PortOpen() const;

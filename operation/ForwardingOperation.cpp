@@ -206,6 +206,7 @@ void ForwardingOperation::beginAttempt()
         return;
     }
     ++m_attempts;
+    m_survey = StatusSurvey(m_request.reason);
     m_dialled = m_dialogue->acceptedAttemptIsACall();
     listenTo(command, Purpose::Attempt, Phase::Listening);
 }
@@ -215,7 +216,7 @@ bool ForwardingOperation::listenTo(const QString &command, Purpose purpose, Phas
     m_received.clear();
     m_phase = phase;
     if (!m_line.setInBufferCount(0) || !send(command, purpose)) {
-        failDialogue(u"the command %1 could not be written"_s.arg(command.trimmed()));
+        failDialogue(u"la commande %1 n'a pas pu être écrite"_s.arg(command.trimmed()));
         return false;
     }
     m_listenTimer.start();
@@ -259,12 +260,11 @@ void ForwardingOperation::conclude(const ReplyVerdict &verdict)
     switch (m_phase) {
     case Phase::SettingUp:
         if (verdict.state == ReplyVerdict::State::Refused)
-            diagnose(u"setup command refused, going on: "_s + verdict.diagnostic);
+            diagnose(u"commande de préparation refusée, on continue : "_s + verdict.diagnostic);
         nextSetupStep();
         return;
     case Phase::Querying:
-        reportNetworkAnswer(verdict);
-        finishSuccess();
+        concludeQuery(verdict);
         return;
     default:
         endAttempt(verdict);
@@ -274,7 +274,8 @@ void ForwardingOperation::conclude(const ReplyVerdict &verdict)
 void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
 {
     if (verdict.state == ReplyVerdict::State::Accepted) {
-        m_lastAnswer = verdict;
+        if (verdict.status && askNextReason(*verdict.status, Phase::Listening))
+            return;
         if (m_dialled) {
             m_phase = Phase::PausingAfterSuccess;
             m_pauseTimer.start(m_timings.pause);
@@ -286,13 +287,17 @@ void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
     if (!verdict.diagnostic.isEmpty())
         diagnose(verdict.diagnostic);
     if (!m_line.setOutBufferCount(0) || !m_line.setInBufferCount(0)) {
-        failDialogue(u"the line's buffers could not be cleared"_s);
+        failDialogue(u"les tampons de la ligne n'ont pas pu être vidés"_s);
         return;
     }
     if (!hangUpIfDialled())
         return;
     const QString line = reportWithTime(m_attempt.failure);
     emit attemptEnded(m_attempts, false, line);
+    if (!verdict.refusedForGood.isEmpty()) {
+        endRefusedForGood(verdict.refusedForGood);
+        return;
+    }
     if (attemptsExhausted()) {
         endNotAccepted(); // no pause for a retry that will not come
         return;
@@ -300,6 +305,26 @@ void ForwardingOperation::endAttempt(const ReplyVerdict &verdict)
     m_phase = Phase::PausingAfterFailure;
     // An answer that came early does not hasten the next attempt: one every 10 s.
     m_pauseTimer.start(m_timings.pause + m_listeningLeft);
+}
+
+// Records what the network said about one reason; true when the next reason
+// the request covers is being asked.
+bool ForwardingOperation::askNextReason(const ForwardingStatus &answer, Phase phase)
+{
+    m_survey.record(answer);
+    if (m_survey.isComplete())
+        return false;
+    listenTo(m_dialogue->statusQuery(m_survey.nextReason()), Purpose::Query, phase);
+    return true;
+}
+
+// No retry could change the answer (no SIM, a PIN to enter...): the operation
+// ends now, saying why.
+void ForwardingOperation::endRefusedForGood(const QString &why)
+{
+    m_failureReason = why;
+    report(u"Refus définitif, sans nouvelle tentative : "_s + why);
+    endNotAccepted();
 }
 
 void ForwardingOperation::endPause()
@@ -340,7 +365,7 @@ bool ForwardingOperation::hangUpIfDialled()
     m_dialled = false;
     if (send(hangUpCommand(), Purpose::HangUp))
         return true;
-    failDialogue(u"the hang-up could not be written"_s);
+    failDialogue(u"le raccrochage n'a pas pu être écrit"_s);
     return false;
 }
 
@@ -348,12 +373,12 @@ void ForwardingOperation::succeed()
 {
     m_outcome = Outcome::Accepted;
     if (m_request.kind == OperationRequest::Kind::Status) {
-        emit attemptEnded(m_attempts, true, reportNetworkAnswer(m_lastAnswer));
+        emit attemptEnded(m_attempts, true, reportSurvey());
         finishSuccess();
         return;
     }
     emit attemptEnded(m_attempts, true, reportWithTime(m_attempt.success));
-    const QString query = m_dialogue->followUpQuery(m_request);
+    const QString query = m_dialogue->statusQuery(m_survey.nextReason());
     if (query.isEmpty())
         finishSuccess();
     else
@@ -362,16 +387,25 @@ void ForwardingOperation::succeed()
 
 // The forwarding itself was accepted: a status the network does not give
 // only leaves a line saying so.
-QString ForwardingOperation::reportNetworkAnswer(const ReplyVerdict &verdict)
+void ForwardingOperation::concludeQuery(const ReplyVerdict &verdict)
 {
     if (!verdict.status) {
-        diagnose(u"status query: "_s + verdict.diagnostic);
+        diagnose(u"consultation de l'état du renvoi : "_s + verdict.diagnostic);
         report(kStatusUnknown);
-        return kStatusUnknown;
+    } else if (askNextReason(*verdict.status, Phase::Querying)) {
+        return;
+    } else {
+        reportSurvey();
     }
-    const QString line = verdict.status->reportLine();
+    finishSuccess();
+}
+
+QString ForwardingOperation::reportSurvey()
+{
+    const QString line = m_survey.reportLine();
     report(line);
-    emit networkAnswer(*verdict.status);
+    for (const ForwardingStatus &status : m_survey.answers())
+        emit networkAnswer(status);
     return line;
 }
 
@@ -396,7 +430,7 @@ void ForwardingOperation::failDialogue(const QString &reason)
     if (m_phase == Phase::Ready || m_phase == Phase::Finished)
         return;
     m_failureReason = reason;
-    qCWarning(lcOperation).noquote() << "line failed:" << reason;
+    qCWarning(lcOperation).noquote() << "ligne perdue :" << reason;
     m_listenTimer.stop();
     m_pauseTimer.stop();
     m_outcome = Outcome::LineLost;

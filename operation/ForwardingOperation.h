@@ -4,6 +4,7 @@
 #include "CommLine.h"
 #include "LineDialogue.h"
 #include "OperationRequest.h"
+#include "StatusSurvey.h"
 
 #include <QObject>
 #include <QTimer>
@@ -56,7 +57,8 @@ public:
     bool isRunning() const;
     bool isFinished() const;
     Outcome outcome() const;
-    // Why the port could not be opened or the line was lost, for diagnostics.
+    // Why the port could not be opened, the line was lost or the modem
+    // refused for good; empty otherwise.
     QString failureReason() const;
     QString devicePath() const;
 
@@ -76,7 +78,7 @@ signals:
     // Why the modem's answer was refused or not understood, raw text
     // included; also written to the journal.
     void diagnostic(const QString &text);
-    // What the network forwards, after a status query.
+    // What the network forwards for one single reason, after its status query.
     void networkAnswer(const ForwardingStatus &status);
     // The modem accepted the code; sent right after the success line.
     void succeeded(OperationRequest::Kind kind);
@@ -103,6 +105,8 @@ private:
     void onListeningTimeUp();
     void conclude(const ReplyVerdict &verdict);
     void endAttempt(const ReplyVerdict &verdict);
+    bool askNextReason(const ForwardingStatus &answer, Phase phase);
+    void endRefusedForGood(const QString &why);
     void endPause();
     bool attemptsExhausted() const;
     void endNotAccepted();
@@ -110,7 +114,8 @@ private:
     void hangUp();
     bool hangUpIfDialled();
     void succeed();
-    QString reportNetworkAnswer(const ReplyVerdict &verdict);
+    void concludeQuery(const ReplyVerdict &verdict);
+    QString reportSurvey();
     void finishSuccess();
     void finish();
     void failDialogue(const QString &reason);
@@ -133,7 +138,7 @@ private:
     qsizetype m_setupStep = 0;
     std::chrono::milliseconds m_listeningLeft{0}; // when the answer came early
     OperationRequest m_request; // of the attempt in progress
-    ReplyVerdict m_lastAnswer;
+    StatusSurvey m_survey; // of the attempt in progress, or after it
     AttemptTexts m_attempt;
     int m_attempts = 0;
     int m_maxAttempts = 0;

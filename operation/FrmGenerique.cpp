@@ -149,7 +149,7 @@ void FrmGenerique::showEvent(QShowEvent *event)
     if (mbDejaActive)
         return;
     mbDejaActive = true;
-    qCInfo(lcOperation) << "report window shown";
+    qCInfo(lcOperation) << "fenêtre de rapport affichée";
     QTimer::singleShot(0, operation, &ForwardingOperation::start);
 }
 

@@ -18,6 +18,7 @@ struct ReplyVerdict
     State state = State::Pending;
     QString diagnostic;                     // why it was refused, for the log and the journal
     std::optional<ForwardingStatus> status; // what a status query found
+    QString refusedForGood;                 // why retrying cannot help, for the report; empty otherwise
 };
 
 // What differs between the kinds of line in the forwarding engine: the
@@ -35,9 +36,11 @@ public:
     virtual QStringList setupCommands() const = 0;
     // Empty, with *problem set, when this request cannot go out on this line.
     virtual QString attemptCommand(const OperationRequest &request, QString *problem) const = 0;
-    // Asks the network what it forwards now, after an accepted forwarding or
-    // cancellation; empty when the line cannot ask.
-    virtual QString followUpQuery(const OperationRequest &request) const = 0;
+    // Asks the network what it forwards now for one single reason, after an
+    // accepted forwarding or cancellation or for a status request (whose
+    // attempt asks about the first reason it covers); empty when the line
+    // cannot ask.
+    virtual QString statusQuery(ForwardingReason reason) const = 0;
     // received: everything since the command; timeUp: the listening time is
     // over; query: the command asked for the forwarding status.
     virtual ReplyVerdict judge(const QString &received, bool timeUp, bool query) const = 0;

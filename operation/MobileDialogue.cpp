@@ -9,6 +9,9 @@ namespace {
 
 constexpr int kInternationalType = 145;
 constexpr int kNationalType = 129;
+// Registrations and erasures name the voice class, as phones do: without a
+// class they cover data and fax too (7), which many subscriptions refuse.
+constexpr int kVoiceClass = 1;
 
 enum Mode { Registration = 3, Erasure = 4, Query = 2 };
 
@@ -19,7 +22,15 @@ QString ccfc(ForwardingReason reason, Mode mode)
 
 ReplyVerdict refused(const QString &why, const QString &received)
 {
-    return {ReplyVerdict::State::Refused, why + u"; received "_s + visibleText(received), {}};
+    return {ReplyVerdict::State::Refused, why + u" ; reçu "_s + visibleText(received), {}, {}};
+}
+
+ReplyVerdict refusedBy(const CellularReply &reply, const QString &received)
+{
+    ReplyVerdict verdict = refused(u"le modem a répondu "_s + reply.errorDescription(), received);
+    if (reply.refusesForGood())
+        verdict.refusedForGood = reply.errorDescription();
+    return verdict;
 }
 
 } // namespace
@@ -33,9 +44,9 @@ QString MobileDialogue::attemptCommand(const OperationRequest &request, QString 
 {
     switch (request.kind) {
     case OperationRequest::Kind::Cancellation:
-        return ccfc(request.reason, Erasure) + u'\r';
+        return ccfc(request.reason, Erasure) + u",,,%1\r"_s.arg(kVoiceClass);
     case OperationRequest::Kind::Status:
-        return ccfc(request.reason, Query) + u'\r';
+        return statusQuery(singleReasonsOf(request.reason).constFirst());
     case OperationRequest::Kind::Forwarding:
         break;
     }
@@ -43,15 +54,15 @@ QString MobileDialogue::attemptCommand(const OperationRequest &request, QString 
     if (!problem->isEmpty())
         return {};
     const int type = request.number.startsWith(u'+') ? kInternationalType : kNationalType;
-    QString command = ccfc(request.reason, Registration) + u",\"%1\",%2"_s.arg(request.number).arg(type);
-    if (request.noReplySeconds) // after <class>, <subaddr> and <satype>, left to the modem
-        command += u",,,,%1"_s.arg(*request.noReplySeconds);
+    QString command = ccfc(request.reason, Registration) + u",\"%1\",%2,%3"_s.arg(request.number).arg(type).arg(kVoiceClass);
+    if (request.noReplySeconds) // after <subaddr> and <satype>, left to the modem
+        command += u",,,%1"_s.arg(*request.noReplySeconds);
     return command + u'\r';
 }
 
-QString MobileDialogue::followUpQuery(const OperationRequest &request) const
+QString MobileDialogue::statusQuery(ForwardingReason reason) const
 {
-    return ccfc(request.reason, Query) + u'\r';
+    return ccfc(reason, Query) + u'\r';
 }
 
 ReplyVerdict MobileDialogue::judge(const QString &received, bool timeUp, bool query) const
@@ -61,19 +72,19 @@ ReplyVerdict MobileDialogue::judge(const QString &received, bool timeUp, bool qu
     case CellularReply::Final::None:
         if (!timeUp)
             return {};
-        return refused(u"no final result code within the listening time"_s, received);
+        return refused(u"aucun code de résultat final dans le temps d'écoute"_s, received);
     case CellularReply::Final::Error:
-        return refused(u"the modem answered "_s + reply.errorDescription(), received);
+        return refusedBy(reply, received);
     case CellularReply::Final::Ok:
         break;
     }
     if (!query)
-        return {ReplyVerdict::State::Accepted, {}, {}};
+        return {ReplyVerdict::State::Accepted, {}, {}, {}};
     QString problem;
     const std::optional<ForwardingStatus> status = ForwardingStatus::fromLines(reply.lines, &problem);
     if (!status)
         return refused(problem, received);
-    return {ReplyVerdict::State::Accepted, {}, status};
+    return {ReplyVerdict::State::Accepted, {}, status, {}};
 }
 
 bool MobileDialogue::acceptedAttemptIsACall() const

@@ -1,7 +1,7 @@
 #include "PortAssignment.h"
 
-#include "CommLine.h"
 #include "PortDevice.h"
+#include "PortRange.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,10 @@
 #ifdef Q_OS_WIN
 #include <QRegularExpression>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -36,7 +39,7 @@ PortAssignment assign(const QString &device, const QString &, std::optional<int>
     static const QRegularExpression comName(u"^COM([0-9]+)$"_s, QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = comName.match(device);
     const int port = match.hasMatch() ? match.captured(1).toInt() : 0;
-    if (port < 1 || port > CommLine::kHighestPort)
+    if (!isPortInRange(port))
         return refused(u"%1 n'est pas un port série COM1 à COM255"_s.arg(device), PortAssignment::Outcome::NotADevice);
     return assigned(port, false);
 }
@@ -47,6 +50,20 @@ bool isCharacterDevice(const QString &path)
 {
     struct stat status {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode);
+}
+
+// A character device that does not answer as a terminal (/dev/null, a
+// sound card) is no serial line. One that cannot be opened now (no
+// permission, busy) gets the benefit of the doubt: the port list says why.
+bool isKnownNotASerialLine(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct termios settings {};
+    const bool terminal = ::tcgetattr(fd, &settings) == 0;
+    ::close(fd);
+    return !terminal;
 }
 
 bool isTaken(int port)
@@ -76,6 +93,8 @@ PortAssignment assign(const QString &device, const QString &stablePath, std::opt
     if (!isCharacterDevice(device))
         return refused(u"%1 n'est pas un périphérique en mode caractère"_s.arg(device),
                        PortAssignment::Outcome::NotADevice);
+    if (isKnownNotASerialLine(device))
+        return refused(u"%1 n'est pas une ligne série"_s.arg(device), PortAssignment::Outcome::NotADevice);
     const QString identity = deviceIdentity(device);
     const QString target = stablePath.isEmpty() ? QFileInfo(device).absoluteFilePath() : stablePath;
     if (wanted) {
@@ -85,11 +104,11 @@ PortAssignment assign(const QString &device, const QString &stablePath, std::opt
     }
     if (const int port = portsByDevice().value(identity); port != 0)
         return assigned(port, false);
-    for (int port = kFirstFreePort; port <= CommLine::kHighestPort; ++port) {
+    for (int port = kFirstFreePort; port <= kHighestPort; ++port) {
         if (!isTaken(port))
             return link(port, target);
     }
-    return refused(u"les ports %1 à %2 sont tous déjà attribués"_s.arg(kFirstFreePort).arg(CommLine::kHighestPort));
+    return refused(u"les ports %1 à %2 sont tous déjà attribués"_s.arg(kFirstFreePort).arg(kHighestPort));
 }
 
 #endif

@@ -7,7 +7,7 @@
 // Giving a serial device a port number, as a choice of modem does.
 struct PortAssignment
 {
-    enum class Outcome { Assigned, NotADevice, Refused };
+    enum class Outcome { Assigned, NotADevice, Refused }; // NotADevice: no serial line at all
 
     Outcome outcome = Outcome::Refused;
     int port = 0;

@@ -1,10 +1,11 @@
 #include "PortDevice.h"
 
-#include "CommLine.h"
+#include "PortRange.h"
 #include "UserFolders.h"
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -67,6 +68,13 @@ std::optional<int> portNumberFromText(const QString &text)
     return static_cast<int>(rounded);
 }
 
+bool isPortTextOutOfRange(const QString &text)
+{
+    const bool holdsADigit = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const std::optional<int> port = portNumberFromText(text);
+    return holdsADigit && !(port && isPortInRange(*port));
+}
+
 QString portDevicePath(int port)
 {
 #ifdef Q_OS_WIN
@@ -102,7 +110,7 @@ QString deviceIdentity(const QString &path)
 QHash<QString, int> portsByDevice()
 {
     QHash<QString, int> ports;
-    for (int port = CommLine::kHighestPort; port >= 1; --port) {
+    for (int port = kHighestPort; port >= kLowestPort; --port) {
         if (const QString device = deviceIdentity(portDevicePath(port)); !device.isEmpty())
             ports.insert(device, port);
     }

@@ -10,6 +10,10 @@
 // nothing when it does not fit a 16-bit integer.
 std::optional<int> portNumberFromText(const QString &text);
 
+// A text that holds a digit but does not read as a port number of the range
+// (above): "300", "0". A text without a digit is not judged: it reads as 0.
+bool isPortTextOutOfRange(const QString &text);
+
 // The device behind port N: "COMN" on Windows. Elsewhere the device that the
 // link <config folder>/ports/comN names, or /dev/ttyS<N-1> without a link.
 QString portDevicePath(int port);

@@ -1,17 +1,54 @@
 #include "PortList.h"
 
 #include "PortDevice.h"
+#include "PortRange.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/stat.h>
+#endif
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+bool isLinkLoop(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+// Why the port's link leads nowhere: its target is gone, or links lead round
+// in a loop. Empty when there is no link or it leads to something.
+QString brokenLinkProblem(int port)
+{
+    const QFileInfo link(portLinkPath(port));
+    if (!link.isSymLink() || link.exists())
+        return {};
+    if (isLinkLoop(link.filePath()))
+        return u"le lien %1 tourne en rond"_s.arg(link.filePath());
+    return u"le lien %1 mène à %2, qui n'existe pas"_s.arg(link.filePath(), link.symLinkTarget());
+}
+
+} // namespace
 
 PortEntry probePort(int port)
 {
-    PortEntry entry{port, portDevicePath(port), CommLine::OpenFailure::None, {}};
-    entry.state = probeDevice(entry.device, &entry.why);
+    PortEntry entry{port, portDevicePath(port), CommLine::OpenFailure::None, brokenLinkProblem(port)};
+    if (!entry.why.isEmpty())
+        entry.state = CommLine::OpenFailure::NoDevice;
+    else
+        entry.state = probeDevice(entry.device, &entry.why);
     return entry;
 }
 
@@ -28,8 +65,8 @@ CommLine::OpenFailure probeDevice(const QString &device, QString *why)
 QList<PortEntry> listPorts()
 {
     QList<PortEntry> ports;
-    for (int port = 1; port <= CommLine::kHighestPort; ++port) {
-        if (QFileInfo::exists(portDevicePath(port)))
+    for (int port = kLowestPort; port <= kHighestPort; ++port) {
+        if (QFileInfo(portLinkPath(port)).isSymLink() || QFileInfo::exists(portDevicePath(port)))
             ports << probePort(port);
     }
     return ports;

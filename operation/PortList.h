@@ -7,7 +7,8 @@
 #include <QString>
 
 // The port numbers that lead to a device on this machine (the comN links and
-// the default devices that exist) and whether each can be opened now.
+// the default devices that exist) and whether each can be opened now; a link
+// that leads nowhere is listed as missing, with its target.
 struct PortEntry
 {
     int port = 0;

@@ -9,6 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+constexpr int kOperationNotAllowed = 3;
 constexpr int kOperationNotSupported = 4;
 constexpr int kIncorrectParameters = 50;
 const QByteArray kOk = "\r\nOK\r\n";
@@ -65,6 +66,11 @@ void CellularNetwork::dropFinalResults(int count)
     m_drops = count;
 }
 
+void CellularNetwork::setSubscribedClasses(int classes)
+{
+    m_subscribedClasses = classes;
+}
+
 void CellularNetwork::setErrorCodesSupported(bool supported)
 {
     m_errorCodesSupported = supported;
@@ -78,11 +84,11 @@ QByteArray CellularNetwork::setErrorCodes(const QByteArray &arguments)
     return kOk;
 }
 
-// <reason>,<mode>[,"<number>"[,<type>[,<class>[,<subaddr>[,<satype>[,<time>]]]]]]
+// <reason>,<mode>[,["<number>"][,<type>[,<class>[,<subaddr>[,<satype>[,<time>]]]]]]
 QByteArray CellularNetwork::forwardingRequest(const QByteArray &arguments)
 {
     static const QRegularExpression request(QRegularExpression::anchoredPattern(
-        uR"re(([0-5]),([0-4])(?:,"([+0-9*#]*)"(?:,(\d*)(?:,(\d*)(?:,[^,]*(?:,\d*(?:,(\d*))?)?)?)?)?)?)re"_s));
+        uR"re(([0-5]),([0-4])(?:,(?:"([+0-9*#]*)")?(?:,(\d*)(?:,(\d*)(?:,[^,]*(?:,\d*(?:,(\d*))?)?)?)?)?)?)re"_s));
     const QRegularExpressionMatch match = request.match(QString::fromLatin1(arguments));
     if (!match.hasMatch())
         return error(kIncorrectParameters);
@@ -94,6 +100,8 @@ QByteArray CellularNetwork::forwardingRequest(const QByteArray &arguments)
     if (mode == Registration && number.isEmpty())
         return error(kIncorrectParameters);
     const int classes = match.captured(5).isEmpty() ? 7 : match.captured(5).toInt();
+    if (classes & ~m_subscribedClasses)
+        return error(kOperationNotAllowed);
     const int type = match.captured(4).isEmpty() ? (number.startsWith('+') ? 145 : 129) : match.captured(4).toInt();
     const int time = match.captured(6).isEmpty() ? 20 : match.captured(6).toInt();
     for (const int each : reasonsCoveredBy(reason)) {

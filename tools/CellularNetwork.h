@@ -25,6 +25,10 @@ public:
     void answerNextWith(const QByteArray &bytes);
     // A modem that knows no AT+CMEE: it answers "ERROR", and so it reports every error.
     void setErrorCodesSupported(bool supported);
+    // The classes the subscription may forward (bits: voice 1, data 2, fax 4;
+    // all by default). A request that names another one, or no class (7),
+    // is refused with "+CME ERROR: 3", as a voice-only subscription is.
+    void setSubscribedClasses(int classes);
 
 private:
     struct Forwarding
@@ -47,5 +51,6 @@ private:
     int m_drops = 0;
     QByteArray m_nextAnswer;
     bool m_errorCodesSupported = true;
+    int m_subscribedClasses = 7;
     bool m_numericErrors = false; // AT+CMEE=1 accepted
 };

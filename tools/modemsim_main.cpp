@@ -3,6 +3,7 @@
 // "<seconds since start> <command>".
 
 #include "ModemSimulator.h"
+#include "PortRange.h"
 #include "UserFolders.h"
 
 #include <QCommandLineParser>
@@ -25,7 +26,6 @@ using Reply = ModemSimulator::Reply;
 
 constexpr int kStartFailure = 1;
 constexpr int kBadUsage = 2;
-constexpr int kHighestPort = 255;
 
 struct Settings
 {
@@ -36,6 +36,7 @@ struct Settings
     bool holdsLine = false;
     bool cellular = false;
     bool errorCodes = true;
+    bool voiceOnly = false;
     int refusals = 0;
     int refusalCode = 0;
     int drops = 0;
@@ -97,6 +98,8 @@ void describeOptions(QCommandLineParser &parser)
         {u"drop-final"_s, u"Cellular: answer the next COUNT AT+CCFC requests without their final result code."_s,
          u"COUNT"_s, u"0"_s},
         {u"no-cmee"_s, u"Cellular: answer ERROR to AT+CMEE, so errors stay a plain ERROR."_s},
+        {u"voice-only"_s, u"Cellular: a subscription without data and fax forwarding: refuse an AT+CCFC request "
+                          u"for another class than voice (1), or for no class (7), with \"+CME ERROR: 3\"."_s},
     });
 }
 
@@ -143,6 +146,7 @@ std::optional<Settings> cellularSettingsFrom(const QCommandLineParser &parser, S
 {
     settings.cellular = parser.isSet(u"cellular"_s);
     settings.errorCodes = !parser.isSet(u"no-cmee"_s);
+    settings.voiceOnly = parser.isSet(u"voice-only"_s);
     const std::optional<int> drops = numberIn(parser.value(u"drop-final"_s), 0, std::numeric_limits<int>::max());
     if (!drops) {
         *error = u"--drop-final: a count, 0 or more"_s;
@@ -170,9 +174,9 @@ std::optional<Settings> settingsFrom(const QCommandLineParser &parser, QString *
         return std::nullopt;
     }
     Settings settings;
-    const std::optional<int> port = numberIn(parser.value(u"port"_s), 1, kHighestPort);
+    const std::optional<int> port = numberIn(parser.value(u"port"_s), kLowestPort, kHighestPort);
     if (!port) {
-        *error = u"--port: a number from 1 to %1"_s.arg(kHighestPort);
+        *error = u"--port: a number from %1 to %2"_s.arg(kLowestPort).arg(kHighestPort);
         return std::nullopt;
     }
     settings.port = *port;
@@ -199,6 +203,8 @@ bool start(ModemSimulator &simulator, const Settings &settings, QString *error)
     simulator.setHoldsLine(settings.holdsLine);
     simulator.setCellular(settings.cellular);
     simulator.network().setErrorCodesSupported(settings.errorCodes);
+    if (settings.voiceOnly)
+        simulator.network().setSubscribedClasses(1);
     simulator.network().refuseNext(settings.refusals, settings.refusalCode);
     simulator.network().dropFinalResults(settings.drops);
     return simulator.open(error) && simulator.linkAsPort(settings.port, renvoliaConfigFolder(), error);

@@ -152,7 +152,7 @@ private slots:
         TemporaryConfigFolder folder;
         ChildProgram program({u"-style"_s, u"0612"_s});
         QString errors;
-        QTRY_VERIFY_WITH_TIMEOUT((errors += program.errors()).contains(u"command line not understood"_s), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((errors += program.errors()).contains(u"ligne de commande non comprise"_s), 10000);
     }
 
     // Every platform that finds no display ends through the same fatal message.

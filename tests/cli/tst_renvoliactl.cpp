@@ -28,7 +28,8 @@ namespace {
 
 constexpr int kWaitMs = 30000;
 
-// renvoliactl run as a script runs it, on a simulated modem linked as a port.
+// renvoliactl run as a script runs it, on a simulated modem linked as a port
+// given before the command.
 struct CtlRun
 {
     CtlRun(int port, const QList<Reply> &replies, const QStringList &arguments, bool modemHoldsLine = false)
@@ -37,7 +38,7 @@ struct CtlRun
         if (!modem.open() || !modem.linkAsPort(port, renvoliaConfigFolder()))
             qFatal("no pseudo-terminal for the modem");
         modem.setDialReplies(replies);
-        process.start(QStringLiteral(RENVOLIACTL), QStringList(arguments) << u"--port"_s << QString::number(port));
+        process.start(QStringLiteral(RENVOLIACTL), QStringList{u"--port"_s, QString::number(port)} + arguments);
     }
     ~CtlRun()
     {
@@ -77,6 +78,9 @@ private slots:
         QTest::addRow("unknown command") << QStringList{u"transfer"_s, u"0612"_s};
         QTest::addRow("attempts not a count") << QStringList{u"cancel"_s, u"--attempts"_s, u"many"_s};
         QTest::addRow("deadline unit unknown") << QStringList{u"cancel"_s, u"--deadline=5d"_s};
+        QTest::addRow("deadline of no time") << QStringList{u"cancel"_s, u"--deadline"_s, u"0s"_s};
+        QTest::addRow("port past the range") << QStringList{u"cancel"_s, u"--port=256"_s};
+        QTest::addRow("an option after --") << QStringList{u"forward"_s, u"--"_s, u"0612"_s, u"--quiet"_s};
         QTest::addRow("line unknown") << QStringList{u"cancel"_s, u"--line=fax"_s};
         QTest::addRow("reason unknown") << QStringList{u"cancel"_s, u"--reason"_s, u"sometimes"_s};
         QTest::addRow("no-reply time past 30 s")
@@ -104,16 +108,17 @@ private slots:
     // a refusal and the next attempt 10 s after the first on a mobile line.
     void wholeRuns_onTheRealTimings()
     {
-        CtlRun accepted(3, {Reply::Ok}, {u"forward"_s, u"+33612345678"_s});
+        CtlRun accepted(3, {Reply::Ok}, {u"forward"_s, u"+33612345678"_s, u"--deadline"_s, u"1h30m"_s});
         CtlRun json(4, {Reply::Ok}, {u"cancel"_s, u"--json"_s});
         // The modem of this one keeps its line open, as iaxmodem does.
-        CtlRun exhausted(5, {Reply::Error}, {u"forward"_s, u"0612345678"_s, u"--attempts"_s, u"1"_s}, true);
+        CtlRun exhausted(5, {Reply::Error}, {u"forward"_s, u"--attempts"_s, u"1"_s, u"--"_s, u"0612345678"_s}, true);
         CtlRun mobile(9, {Reply::Ok}, {u"forward"_s, u"0612345678"_s, u"--line=mobile"_s, u"--reason=no-reply"_s,
                                        u"--no-reply-time=15"_s, u"--json"_s});
         mobile.modem.setCellular(true);
         mobile.modem.network().refuseNext(1, 30);
         CtlRun analogueStatus(10, {Reply::Ok}, {u"status"_s});
-        CtlRun deadline(12, {Reply::Silent}, {u"cancel"_s, u"--attempts=0"_s, u"--deadline=2"_s});
+        // The second attempt would begin right after the deadline, ten seconds on.
+        CtlRun deadline(12, {Reply::Silent}, {u"cancel"_s, u"--attempts=0"_s, u"--deadline=10"_s});
         QTRY_VERIFY_WITH_TIMEOUT(accepted.ended() && json.ended() && exhausted.ended() && mobile.ended()
                                      && analogueStatus.ended() && deadline.ended(), kWaitMs);
 
@@ -123,23 +128,24 @@ private slots:
 
         QCOMPARE(analogueStatus.process.exitCode(), 4);
         QCOMPARE(QString::fromUtf8(analogueStatus.process.readAllStandardError()),
-                 u"renvoliactl: not available on an analogue line\n"_s);
+                 u"renvoliactl: impossible sur une ligne analogique\n"_s);
         QVERIFY(analogueStatus.modem.receivedBytes().isEmpty());
 
         QCOMPARE(mobile.process.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(mobile.process.readAllStandardError()).contains(u"+CME ERROR: 30 (no network service)"_s));
+        QVERIFY(QString::fromUtf8(mobile.process.readAllStandardError()).contains(u"+CME ERROR: 30 (pas de service réseau)"_s));
         QStringList mobileEvents;
         for (const QString &line : mobile.out())
             mobileEvents << QJsonDocument::fromJson(line.toUtf8())[u"event"_s].toString();
         QCOMPARE(mobileEvents, (QStringList{u"setup"_s, u"setup"_s, u"attempt"_s, u"diagnostic"_s, u"result"_s,
                                             u"attempt"_s, u"result"_s, u"query"_s, u"status"_s, u"end"_s}));
-        const QByteArray registration = "AT+CCFC=2,3,\"0612345678\",129,,,,15\r";
+        const QByteArray registration = "AT+CCFC=2,3,\"0612345678\",129,1,,,15\r";
         QCOMPARE(mobile.modem.receivedBytes(), "ATE0\rAT+CMEE=1\r" + registration + registration + "AT+CCFC=2,2\r");
         QProcess status;
-        status.start(QStringLiteral(RENVOLIACTL), {u"status"_s, u"--reason=no-reply"_s, u"--port=9"_s, u"--line=mobile"_s});
+        status.start(QStringLiteral(RENVOLIACTL), {u"status"_s, u"--reason=all-conditional"_s, u"--port=9"_s, u"--line=mobile"_s});
         QTRY_VERIFY_WITH_TIMEOUT(status.state() == QProcess::NotRunning, kWaitMs);
         QCOMPARE(status.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(status.readAllStandardOutput()), u"Renvoi actif vers 0612345678\n"_s);
+        QCOMPARE(QString::fromUtf8(status.readAllStandardOutput()), u"Renvoi actif vers 0612345678 sans réponse\n"_s);
+        QCOMPARE(mobile.modem.receivedBytes().right(36), "AT+CCFC=1,2\rAT+CCFC=2,2\rAT+CCFC=3,2\r"_ba);
 
         QCOMPARE(accepted.process.exitCode(), 0);
         const QStringList acceptedLines = accepted.out();
@@ -208,7 +214,8 @@ private slots:
     }
 
     // A port held open by a program without a lock: listed busy, and an
-    // operation on it ends at once, naming the holder.
+    // operation on it ends at once, naming the holder. Links that lead
+    // nowhere are listed as missing, with their target.
     void heldPort_listedBusy_operationEndsWith3()
     {
         ModemSimulator free, held;
@@ -217,6 +224,9 @@ private slots:
         holder.start(u"sh"_s, {u"-c"_s, u"exec 3<>\"$0\"; echo open; exec sleep 60"_s, held.devicePath()});
         QVERIFY(holder.waitForReadyRead(5000));
         QVERIFY(free.linkAsPort(11, CtlRun::renvoliaConfigFolder()) && held.linkAsPort(7, CtlRun::renvoliaConfigFolder()));
+        const QString links = CtlRun::renvoliaConfigFolder() + u"/ports/com"_s;
+        QVERIFY(QFile::link(u"/dev/ttyUSB-gone"_s, links + u"13"_s) && QFile::link(links + u"14"_s, links + u"15"_s)
+                && QFile::link(links + u"15"_s, links + u"14"_s));
 
         QProcess run;
         run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s, u"--json"_s});
@@ -230,6 +240,15 @@ private slots:
         QCOMPARE(ports.value(11).value(u"state"_s).toString(), u"free"_s);
         QCOMPARE(ports.value(7).value(u"state"_s).toString(), u"busy"_s);
         QCOMPARE(ports.value(7).value(u"why"_s).toString(), u"tenu par le pid %1 (sleep)"_s.arg(holder.processId()));
+        QCOMPARE(ports.value(13).value(u"device"_s).toString(), u"/dev/ttyUSB-gone"_s);
+        QCOMPARE(ports.value(13).value(u"state"_s).toString(), u"missing"_s);
+        QCOMPARE(ports.value(14).value(u"state"_s).toString(), u"missing"_s);
+        QVERIFY(ports.value(14).value(u"why"_s).toString().contains(u"tourne en rond"_s));
+        run.start(QStringLiteral(RENVOLIACTL), {u"ports"_s});
+        QVERIFY(run.waitForFinished(10000));
+        QVERIFY(QString::fromUtf8(run.readAllStandardOutput()).contains(u"COM13\t/dev/ttyUSB-gone\tabsent\n"_s));
+        for (const QString &port : {u"13"_s, u"14"_s, u"15"_s})
+            QVERIFY(QFile::remove(links + port));
         QStringList devices, systemDevices;
         for (const QJsonValue &device : listed.value(u"devices"_s).toArray())
             devices << device[u"device"_s].toString();
@@ -273,7 +292,7 @@ private slots:
 
     void portsAssign_linksLikeTheWindowsChoice_data()
     {
-        QTest::addColumn<QString>("device");   // "modem", its path locked ("locked modem"), or "file"
+        QTest::addColumn<QString>("device");   // "modem", its path locked ("locked modem"), "file", or a path
         QTest::addColumn<QString>("wanted");
         QTest::addColumn<bool>("writable");    // the ports folder
         QTest::addColumn<int>("exitCode");
@@ -290,6 +309,8 @@ private slots:
                                                          << u"le lien \\S+/ports/com3 n'a pas pu être créé \\(.+\\)"_s;
         QTest::addRow("not a character device: 2") << u"file"_s << QString() << true << 2 << 0 << QString()
                                                     << u"n'est pas un périphérique en mode caractère"_s;
+        QTest::addRow("not a serial line: 2") << u"/dev/null"_s << QString() << true << 2 << 0 << QString()
+                                              << u"/dev/null n'est pas une ligne série"_s;
     }
 
     // Root opens everything, so renvoliactl runs as "nobody" then.
@@ -312,10 +333,12 @@ private slots:
             QVERIFY(QFile::setPermissions(path, everyone | writing));
         ModemSimulator modem;
         QVERIFY(modem.open());
-        const QString path = device == u"file"_s ? folder.renvoliaFolder() + u"/renvolia.conf"_s : modem.devicePath();
+        const QString path = device == u"file"_s ? folder.renvoliaFolder() + u"/renvolia.conf"_s
+            : device.startsWith(u'/')               ? device
+                                                    : modem.devicePath();
         QVERIFY(device != u"file"_s || QFile(path).open(QIODevice::WriteOnly));
         const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
-        QVERIFY(device == u"file"_s || QFile::setPermissions(path, device == u"modem"_s ? readWrite : QFile::Permissions()));
+        QVERIFY(path != modem.devicePath() || QFile::setPermissions(path, device == u"modem"_s ? readWrite : QFile::Permissions()));
 
         const QTemporaryDir bin; // the build folder may be closed to others
         const QString program = bin.filePath(u"renvoliactl"_s);
@@ -339,6 +362,31 @@ private slots:
                  port != 0 ? QStringList{u"com"_s + QString::number(port)} : QStringList());
         PortSetting::load();
         QCOMPARE(PortSetting::current(), port != 0 ? QString::number(port) : PortSetting::kDefaultPort);
+    }
+
+    // Told on stderr, each: a saved port no entry point can open, a journal
+    // not yet written.
+    void savedPortOutOfRange_noJournalYet_saidOnStderr()
+    {
+        const TemporaryConfigFolder folder;
+        PortSetting::setCurrent(u"300"_s);
+        QVERIFY(PortSetting::save());
+        QProcess run;
+        run.start(QStringLiteral(RENVOLIACTL), {u"cancel"_s});
+        QVERIFY(run.waitForFinished(10000));
+        QCOMPARE(run.exitCode(), 3);
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains(u"le port enregistré « 300 »"_s));
+
+        const QTemporaryDir state;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_STATE_HOME"_s, state.path());
+        run.setProcessEnvironment(environment);
+        run.start(QStringLiteral(RENVOLIACTL), {u"journal"_s, u"--tail"_s, u"5"_s});
+        QVERIFY(run.waitForFinished(10000));
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardError()),
+                 u"renvoliactl: pas encore de journal (%1/renvolia/journal.log)\n"_s.arg(state.path()));
+        QVERIFY(run.readAllStandardOutput().isEmpty());
     }
 
     void runsWithoutGuiLibraries()

@@ -330,6 +330,34 @@ private slots:
         QCOMPARE(PortSetting::current(), stored); // "2" when nothing was stored: the default
     }
 
+    // renvoliactl and the report window could never open such a port.
+    void portDialog_refusesANumberNoPortHas_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("past 255") << u"300"_s;
+        QTest::addRow("zero") << u"0"_s;
+    }
+
+    void portDialog_refusesANumberNoPortHas()
+    {
+        QFETCH(QString, typed);
+        ConfigRig rig;
+        PortSetting::setCurrent(u"2"_s);
+        QWidget *dialog = rig.openPortDialog();
+        auto *text = dialog->findChild<QLineEdit *>(u"txtPort"_s);
+        text->setText(typed);
+        {
+            MessageBoxAnswerer answerer;
+            QTest::mouseClick(dialog->findChildren<QPushButton *>(u"cmdValider"_s).constFirst(), Qt::LeftButton);
+            QTRY_VERIFY(answerer.seen);
+            QCOMPARE(answerer.seen->text, u"Le port COM%1 n'existe pas : indiquez un numéro de port de 1 à 255."_s.arg(typed));
+        }
+        QTRY_COMPARE(dialog->focusWidget(), text);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(PortSetting::current(), u"2"_s);
+        QCOMPARE(text->selectedText(), typed);
+    }
+
     void helpMenu_opensHelpFileElseGuide_missingHelpIsSilent_data()
     {
         // Files under an installation root whose programs are in bin/; what the

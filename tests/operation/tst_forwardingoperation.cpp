@@ -128,21 +128,31 @@ private slots:
 
         const auto M = LineKind::Mobile;
         QTest::addRow("mobile all, international") << M << OperationRequest::forwarding(u"+33612345678"_s) << plain
-            << kSetup + "AT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"
+            << kSetup + "AT+CCFC=0,3,\"+33612345678\",145,1\rAT+CCFC=0,2\r"
             << QStringList{kForwarded, u"Renvoi actif vers +33612345678"_s} << QString();
         QTest::addRow("mobile busy, no echo even before ATE0") << M << OperationRequest::forwarding(u"0612345678"_s, R::Busy) << echoOff
-            << kSetup + "AT+CCFC=1,3,\"0612345678\",129\rAT+CCFC=1,2\r"
+            << kSetup + "AT+CCFC=1,3,\"0612345678\",129,1\rAT+CCFC=1,2\r"
             << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
         QTest::addRow("mobile no reply after 20 s") << M << noReply << plain
-            << kSetup + "AT+CCFC=2,3,\"0612345678\",129,,,,20\rAT+CCFC=2,2\r"
+            << kSetup + "AT+CCFC=2,3,\"0612345678\",129,1,,,20\rAT+CCFC=2,2\r"
             << QStringList{kForwarded, u"Renvoi actif vers 0612345678"_s} << QString();
         QTest::addRow("mobile not reachable, cancelled") << M << OperationRequest::cancellation(R::NotReachable)
-            << forwardedAll << kSetup + "AT+CCFC=3,4\rAT+CCFC=3,2\r" << QStringList{kCancelled, u"Aucun renvoi actif"_s}
+            << forwardedAll << kSetup + "AT+CCFC=3,4,,,1\rAT+CCFC=3,2\r" << QStringList{kCancelled, u"Aucun renvoi actif"_s}
             << QString();
-        QTest::addRow("mobile every cancelled, status refused") << M << OperationRequest::cancellation(R::Every) << plain
-            << kSetup + "AT+CCFC=4,4\rAT+CCFC=4,2\r"
-            << QStringList{kCancelled, u"Etat du renvoi non communiqué par le réseau"_s}
-            << u"+CME ERROR: 4 (operation not supported)"_s;
+        QTest::addRow("mobile every forwarding cancelled, each reason asked") << M << OperationRequest::cancellation(R::Every)
+            << forwardedAll << kSetup + "AT+CCFC=4,4,,,1\rAT+CCFC=0,2\rAT+CCFC=1,2\rAT+CCFC=2,2\rAT+CCFC=3,2\r"
+            << QStringList{kCancelled, u"Aucun renvoi actif"_s} << QString();
+        QTest::addRow("mobile voice-only subscription") << M << OperationRequest::forwarding(u"0612345678"_s, R::AllConditional)
+            << ModemSetup([](ModemSimulator &modem) { modem.network().setSubscribedClasses(1); })
+            << kSetup + "AT+CCFC=5,3,\"0612345678\",129,1\rAT+CCFC=1,2\rAT+CCFC=2,2\rAT+CCFC=3,2\r"
+            << QStringList{kForwarded, u"Renvoi actif vers 0612345678 si occupé, sans réponse, si injoignable"_s} << QString();
+        QTest::addRow("mobile status of every forwarding, summed up") << M << OperationRequest{OperationRequest::Kind::Status, {}, R::Every, std::nullopt}
+            << ModemSetup([](ModemSimulator &modem) {
+                   modem.network().answer("AT+CCFC=1,3,\"0611\",129,1");
+                   modem.network().answer("AT+CCFC=3,3,\"+33622\",145,1");
+               })
+            << kSetup + "AT+CCFC=0,2\rAT+CCFC=1,2\rAT+CCFC=2,2\rAT+CCFC=3,2\r"
+            << QStringList{u"Renvoi actif vers 0611 si occupé ; vers +33622 si injoignable"_s} << QString();
         QTest::addRow("mobile status, echo off") << M << status << ModemSetup([](ModemSimulator &modem) {
             modem.setEcho(false);
             modem.network().answer("AT+CCFC=0,3,\"0611\"");
@@ -153,29 +163,38 @@ private slots:
                                                   "+CCFC: 1,1,\"+33611\",145,,,20\r\n\r\nOK\r\n");
                })
             << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers +33611"_s} << QString();
+        QTest::addRow("mobile status: type 145 without its +") << M << status
+            << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: 1,1,\"33611\",145\r\n\r\nOK\r\n"); })
+            << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers +33611"_s} << QString();
+        QTest::addRow("mobile status: active, no number") << M << status
+            << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: 1,1\r\n\r\nOK\r\n"); })
+            << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif"_s} << QString();
+        QTest::addRow("mobile status: a number without its type") << M << status
+            << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: 1,1,\"+33611\"\r\n\r\nOK\r\n"); })
+            << kSetup + "AT+CCFC=0,2\r" << QStringList{u"Renvoi actif vers +33611"_s} << QString();
         QTest::addRow("mobile +CME ERROR: 30, then OK") << M << OperationRequest::forwarding(u"0612345678"_s)
             << ModemSetup([](ModemSimulator &modem) { modem.network().refuseNext(1, 30); })
-            << kSetup + "AT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,3,\"0612345678\",129\rAT+CCFC=0,2\r"
+            << kSetup + "AT+CCFC=0,3,\"0612345678\",129,1\rAT+CCFC=0,3,\"0612345678\",129,1\rAT+CCFC=0,2\r"
             << QStringList{u"Echec du renvoi à 23:59:58"_s, kForwarded, u"Renvoi actif vers 0612345678"_s}
-            << u"+CME ERROR: 30 (no network service)"_s;
+            << u"+CME ERROR: 30 (pas de service réseau)"_s;
         QTest::addRow("mobile without AT+CMEE: plain ERROR, then OK") << M << OperationRequest::cancellation()
             << ModemSetup([](ModemSimulator &modem) {
                    modem.network().setErrorCodesSupported(false);
                    modem.network().refuseNext(1, 30);
                })
-            << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
+            << kSetup + "AT+CCFC=0,4,,,1\rAT+CCFC=0,4,,,1\rAT+CCFC=0,2\r"
             << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
-            << u"the modem answered ERROR"_s;
+            << u"le modem a répondu ERROR"_s;
         QTest::addRow("mobile status line not understood, then understood") << M << status
             << ModemSetup([](ModemSimulator &modem) { modem.network().answerNextWith("\r\n+CCFC: yes\r\n\r\nOK\r\n"); })
             << kSetup + "AT+CCFC=0,2\rAT+CCFC=0,2\r"
             << QStringList{u"Echec de la consultation à 23:59:58"_s, u"Aucun renvoi actif"_s}
-            << uR"(status line not understood: "+CCFC: yes"; received "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
+            << uR"(ligne d'état non comprise : "+CCFC: yes" ; reçu "\r\n+CCFC: yes\r\n\r\nOK\r\n")"_s;
         QTest::addRow("mobile final result code dropped") << M << OperationRequest::cancellation()
             << ModemSetup([](ModemSimulator &modem) { modem.network().dropFinalResults(1); })
-            << kSetup + "AT+CCFC=0,4\rAT+CCFC=0,4\rAT+CCFC=0,2\r"
+            << kSetup + "AT+CCFC=0,4,,,1\rAT+CCFC=0,4,,,1\rAT+CCFC=0,2\r"
             << QStringList{u"Echec de l'annulation à 23:59:58"_s, kCancelled, u"Aucun renvoi actif"_s}
-            << u"no final result code within the listening time"_s;
+            << u"aucun code de résultat final dans le temps d'écoute"_s;
     }
 
     // Through the simulated modem, analogue or cellular; a failed attempt is
@@ -297,6 +316,45 @@ private slots:
         QCOMPARE(rig.lines, lines);
         QCOMPARE(rig.successes.size(), outcome == ForwardingOperation::Outcome::Accepted ? 1 : 0);
         QTRY_COMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
+    }
+
+    void refusedForGood_endsAtOnceWithTheReason_data()
+    {
+        QTest::addColumn<int>("cmeError");
+        QTest::addColumn<OperationRequest>("request");
+        QTest::addColumn<QStringList>("lines");
+
+        const QString forGood = u"Refus définitif, sans nouvelle tentative : "_s;
+        QTest::addRow("SIM PIN required") << 11 << OperationRequest::forwarding(u"0612345678"_s)
+            << QStringList{u"Echec du renvoi à 23:59:58"_s, forGood + u"+CME ERROR: 11 (code PIN de la carte SIM requis)"_s};
+        QTest::addRow("operation not allowed") << 3 << OperationRequest::cancellation()
+            << QStringList{u"Echec de l'annulation à 23:59:58"_s, forGood + u"+CME ERROR: 3 (opération non autorisée)"_s};
+        QTest::addRow("SIM not inserted, status")
+            << 10 << OperationRequest{OperationRequest::Kind::Status, {}, ForwardingReason::Busy, std::nullopt}
+            << QStringList{u"Echec de la consultation à 23:59:58"_s, forGood + u"+CME ERROR: 10 (carte SIM absente)"_s};
+    }
+
+    // A pause of a minute would follow a refusal that can be retried.
+    void refusedForGood_endsAtOnceWithTheReason()
+    {
+        QFETCH(int, cmeError);
+        QFETCH(OperationRequest, request);
+        QFETCH(QStringList, lines);
+
+        OperationRig rig({Reply::Ok}, request, {300ms, 60s});
+        rig.modem.setCellular(true);
+        rig.modem.network().refuseNext(2, cmeError);
+        rig.operation.setDialogue(dialogueFor(LineKind::Mobile));
+        rig.operation.start();
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finishedCount, 1, kWaitMs);
+        QCOMPARE(rig.operation.outcome(), ForwardingOperation::Outcome::NotAccepted);
+        QCOMPARE(rig.lines, lines);
+        QCOMPARE(rig.operation.failureReason(), lines.last().section(u" : "_s, 1));
+        QCOMPARE(rig.modem.commands().size(), 3); // ATE0, AT+CMEE=1 and one attempt
+        QFile journal(Journal::path());
+        QVERIFY(journal.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(journal.readAll()).contains(lines.last()));
     }
 
     // Started twice, and again once done: one run all the same.

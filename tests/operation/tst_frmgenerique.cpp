@@ -91,7 +91,7 @@ private slots:
         QTest::addRow("forwarding on a mobile line, with the network's answer")
             << LineKind::Mobile << OperationRequest::forwarding(u"+33612345678"_s)
             << u"\r\nRenvoi effectué à 12:00:05\r\nRenvoi actif vers +33612345678"_s
-            << "ATE0\rAT+CMEE=1\rAT+CCFC=0,3,\"+33612345678\",145\rAT+CCFC=0,2\r"_ba << u"chkTerminé"_s
+            << "ATE0\rAT+CMEE=1\rAT+CCFC=0,3,\"+33612345678\",145,1\rAT+CCFC=0,2\r"_ba << u"chkTerminé"_s
             << u"chkAnnulation"_s << false;
     }
 
