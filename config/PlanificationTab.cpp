@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -20,6 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kTitle = u"Renvolia"_s;
+constexpr int kListRows = 5; // the rules' and the journal's lists show as many lines at least
 
 QPushButton *button(const QString &name, const QString &text, QWidget *parent)
 {
@@ -58,25 +60,38 @@ PlanificationTab::PlanificationTab(const Clock &clock, std::unique_ptr<ScheduleB
 
 PlanificationTab::~PlanificationTab() = default;
 
+// The window keeps the size its first two tabs give it: this tab scrolls,
+// and follows the keyboard focus.
 void PlanificationTab::buildControls()
 {
-    picSemaine = new WeekStrip(this);
+    auto *scroller = new QScrollArea(this);
+    scroller->setObjectName(u"scrPlanification"_s);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *content = new QWidget;
+    scroller->setWidget(content);
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->addWidget(scroller);
+
+    picSemaine = new WeekStrip(content);
     picSemaine->setObjectName(u"picSemaine"_s);
-    lstRegles = new QTreeWidget(this);
+    lstRegles = new QTreeWidget(content);
     lstRegles->setObjectName(u"lstRegles"_s);
     lstRegles->setAccessibleName(u"Règles de la semaine"_s);
     lstRegles->setRootIsDecorated(false);
     lstRegles->setHeaderLabels({u"N°"_s, u"Jours"_s, u"Heure"_s, u"Action"_s, u"Prochaine fois"_s});
     lstRegles->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    cmdAjouter = button(u"cmdAjouter"_s, u"A&jouter..."_s, this);
-    cmdSupprimer = button(u"cmdSupprimer"_s, u"&Supprimer"_s, this);
-    auto *lblJournal = new QLabel(u"Dernières opérations"_s, this);
+    cmdAjouter = button(u"cmdAjouter"_s, u"A&jouter..."_s, content);
+    cmdSupprimer = button(u"cmdSupprimer"_s, u"&Supprimer"_s, content);
+    auto *lblJournal = new QLabel(u"Dernières opérations"_s, content);
     lblJournal->setObjectName(u"lblJournal"_s);
-    lstJournal = new JournalView(kJournalLines, this);
+    lstJournal = new JournalView(kJournalLines, content);
     lstJournal->setObjectName(u"lstJournal"_s);
     lstJournal->setAccessibleName(lblJournal->text());
-    cmdEtat = button(u"cmdEtat"_s, u"Consulter l'é&tat"_s, this);
-    lblEtat = new QLabel(this);
+    cmdEtat = button(u"cmdEtat"_s, u"Consulter l'é&tat"_s, content);
+    lblEtat = new QLabel(content);
     lblEtat->setObjectName(u"lblEtat"_s);
     lblEtat->setWordWrap(true);
 
@@ -84,10 +99,12 @@ void PlanificationTab::buildControls()
     connect(cmdSupprimer, &QPushButton::clicked, this, &PlanificationTab::cmdSupprimer_Click);
     connect(cmdEtat, &QPushButton::clicked, this, &PlanificationTab::cmdEtat_Click);
 
+    lstRegles->setMinimumHeight(kListRows * lstRegles->fontMetrics().height());
+    lstJournal->setMinimumHeight(kListRows * lstJournal->fontMetrics().height());
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdAjouter);
     buttons->addWidget(cmdSupprimer);
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = new QVBoxLayout(content);
     layout->addWidget(picSemaine);
     layout->addWidget(lstRegles, 1);
     layout->addLayout(buttons);

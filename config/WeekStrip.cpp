@@ -45,6 +45,7 @@ WeekStrip::WeekStrip(QWidget *parent)
 {
     setAccessibleName(u"Semaine planifiée"_s);
     setFocusPolicy(Qt::TabFocus); // so that a screen reader reaches the description
+    setMinimumHeight(sizeHint().height());
     setAccessibleDescription(description({}));
 }
 
