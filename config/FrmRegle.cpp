@@ -70,7 +70,7 @@ void FrmRegle::buildControls()
     form->addRow(u"&Heure :"_s, txtHeure);
     form->addRow(optRenvoi, txtNumero);
     form->addRow(optAnnulation);
-    form->addRow(u"&Appels :"_s, comMotif);
+    form->addRow(u"A&ppels :"_s, comMotif);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(valider);
