@@ -13,6 +13,7 @@ namespace {
 
 const QString kSection = u"Planification"_s;
 const QString kLingerNote = u"NoteLinger"_s;
+const QString kLastId = u"DernierNumero"_s;
 
 struct Store
 {
@@ -69,10 +70,12 @@ std::optional<ScheduleRule> find(int id)
     return std::nullopt;
 }
 
+// Never an id given before: systemd remembers a persistent timer's last run
+// by its name, and a new rule under an old name could run at once.
 int nextId()
 {
     Store store;
-    int highest = 0;
+    int highest = store.settings.value(kLastId, 0).toInt();
     for (const QString &group : store.settings.childGroups())
         highest = std::max(highest, group.toInt());
     return highest + 1;
@@ -90,6 +93,7 @@ bool save(const ScheduleRule &rule)
     store.settings.setValue(u"Port"_s, rule.port);
     store.settings.setValue(u"Ligne"_s, lineKindName(rule.line));
     store.settings.endGroup();
+    store.settings.setValue(kLastId, std::max(rule.id, store.settings.value(kLastId, 0).toInt()));
     return store.written();
 }
 

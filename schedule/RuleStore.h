@@ -10,7 +10,7 @@ namespace RuleStore {
 
 QList<ScheduleRule> load(); // by id
 std::optional<ScheduleRule> find(int id);
-int nextId();
+int nextId(); // one more than any id ever given
 // False when the store could not be written.
 bool save(const ScheduleRule &rule);
 bool remove(int id);

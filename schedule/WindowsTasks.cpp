@@ -1,6 +1,5 @@
 #include "WindowsTasks.h"
 
-#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -15,7 +14,7 @@ QString taskName(const ScheduleRule &rule)
 // (digits, names and options only).
 QString taskCommand(const QString &renvoliactl, const ScheduleRule &rule)
 {
-    return u'"' + QDir::toNativeSeparators(renvoliactl) + u"\" "_s + rule.ctlArguments().join(u' ');
+    return u'"' + QString(renvoliactl).replace(u'/', u'\\') + u"\" "_s + rule.ctlArguments().join(u' ');
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "FrmConfig.h"
 #include "Journal.h"
 #include "MessageBoxAnswerer.h"
+#include "ModemSimulator.h"
 #include "PlanificationTab.h"
 #include "PortSetting.h"
 #include "SqliteRegistry.h"
@@ -97,6 +98,31 @@ private slots:
         QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, u"printf '%s\\n' \"$1\" >> \"$2\""_s, u"sh"_s, line, Journal::path()}), 0);
         QTRY_COMPARE(journal->count(), 2);
         QCOMPARE(journal->item(0)->text(), line);
+    }
+
+    // On a mobile line the tab asks the network, through the same engine as
+    // renvoliactl status, and shows its answer; on a telephone line it cannot.
+    void consulterLEtat_showsTheNetworksAnswer()
+    {
+        TemporaryConfigFolder folder;
+        ModemSimulator modem;
+        QVERIFY(modem.open() && modem.linkAsPort(4, folder.renvoliaFolder()));
+        modem.setCellular(true);
+        modem.network().answer("AT+CCFC=0,3,\"+33612345678\",145");
+        PortSetting::setCurrent(u"4"_s);
+        PortSetting::setCurrentLine(LineKind::Analog);
+        PlanificationTab tab(m_clock);
+        tab.show();
+        auto *button = tab.findChild<QPushButton *>(u"cmdEtat"_s);
+        QVERIFY(!button->isVisible());
+
+        tab.hide();
+        PortSetting::setCurrentLine(LineKind::Mobile);
+        tab.show();
+        QVERIFY(button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(tab.findChild<QLabel *>(u"lblEtat"_s)->text(), u"Renvoi actif vers +33612345678"_s);
+        QTRY_VERIFY(button->isEnabled());
     }
 
     // Every field and list of the window, on all its tabs, has a name a

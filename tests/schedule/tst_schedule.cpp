@@ -1,13 +1,17 @@
 #include "ForwardedHours.h"
 #include "NextRun.h"
 #include "TemporaryConfigFolder.h"
+#include "SystemdTimers.h"
 #include "TimerUnits.h"
+#include "WeeklySchedule.h"
+#include "WindowsTasks.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -168,6 +172,53 @@ private slots:
         const QStringList listed = ctl({u"schedule"_s, u"list"_s}).out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(listed.size(), 1);
         QVERIFY(listed.constFirst().startsWith(u"2\tlun\t18:00\tannulation"_s));
+    }
+
+    // Where a user manager answers, the timer is enabled and started after a
+    // reload, and disabled before its files go; a refused enabling is told.
+    void reachableManager_enablesThenDisablesBeforeRemoving()
+    {
+        TemporaryConfigFolder folder;
+        const QString log = folder.renvoliaFolder() + u"-systemctl.log"_s;
+        const QString systemctl = folder.renvoliaFolder() + u"-systemctl"_s;
+        QFile script(systemctl);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n[ \"$2\" != enable ] || [ \"$4\" != renvolia-2.timer ]\n")
+                         .arg(log).toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SystemdTimers timers(u"/usr/bin/renvoliactl"_s, systemctl);
+        WeeklySchedule schedule(timers);
+        QSignalSpy finished(&schedule, &WeeklySchedule::finished);
+
+        schedule.add(rule(u"lun"_s, u"08:00"_s, u"cancel"_s));
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.takeFirst().at(0).value<WeeklySchedule::Result>().message, QString());
+        QVERIFY(schedule.remove(1));
+        QVERIFY(finished.wait());
+        QVERIFY(unitFolderEntries().isEmpty());
+        schedule.add(rule(u"mar"_s, u"08:00"_s, u"cancel"_s));
+        QVERIFY(finished.wait());
+        const auto refused = finished.takeLast().at(0).value<WeeklySchedule::Result>();
+        QVERIFY(!refused.succeeded && refused.message.contains(u"renvolia-2.timer"_s));
+
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(written.readAll()).split(u'\n', Qt::SkipEmptyParts),
+                 (QStringList{u"--user daemon-reload"_s, u"--user enable --now renvolia-1.timer"_s,
+                              u"--user disable --now renvolia-1.timer"_s, u"--user daemon-reload"_s,
+                              u"--user daemon-reload"_s, u"--user enable --now renvolia-2.timer"_s}));
+    }
+
+    void windowsTask_weeklyOnTheRulesDays()
+    {
+        ScheduleRule forward = rule(u"ven-lun"_s, u"7:05"_s, u"forward"_s, u"+3361"_s, u"busy"_s);
+        forward.id = 4;
+        QCOMPARE(WindowsTasks(u"C:/Program Files/Renvolia/renvoliactl.exe"_s).createArguments(forward),
+                 (QStringList{u"/Create"_s, u"/F"_s, u"/TN"_s, u"Renvolia\\renvolia-4"_s, u"/SC"_s, u"WEEKLY"_s, u"/D"_s,
+                              u"MON,FRI,SAT,SUN"_s, u"/ST"_s, u"07:05"_s, u"/TR"_s,
+                              u"\"C:\\Program Files\\Renvolia\\renvoliactl.exe\" forward +3361 --reason busy --port 2 "
+                              "--line analog --quiet"_s}));
     }
 
     void nextRun_data()
