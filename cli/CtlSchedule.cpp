@@ -107,10 +107,10 @@ int removeCommand(const QStringList &words)
     const int id = words.value(0).toInt(&ok);
     if (words.size() != 1 || !ok)
         return usageError(u"schedule remove demande le numéro d'une règle"_s);
-    const std::unique_ptr<ScheduleBackend> backend = platformScheduleBackend();
-    WeeklySchedule schedule(*backend);
     if (!RuleStore::find(id))
         return usageError(u"aucune règle n° %1"_s.arg(id));
+    const std::unique_ptr<ScheduleBackend> backend = platformScheduleBackend();
+    WeeklySchedule schedule(*backend);
     return waitFor(schedule, [&] { schedule.remove(id); }).succeeded ? 0 : kNotDone;
 }
 
