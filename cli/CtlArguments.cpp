@@ -232,6 +232,8 @@ QString ctlUsage()
                                            donne au périphérique un numéro de port (le
                                            premier libre à partir de 3, sinon N) et le retient
   renvoliactl journal          [--tail N]  les dernières lignes du journal
+  renvoliactl schedule add|list|remove     la planification de la semaine
+                                           (renvoliactl schedule --help)
   renvoliactl --help | --version
 
 Options :

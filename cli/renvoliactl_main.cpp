@@ -2,6 +2,7 @@
 #include "CtlCommands.h"
 #include "CtlOperation.h"
 #include "CtlOutput.h"
+#include "CtlSchedule.h"
 #include "StopSignals.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
     QString error;
     QStringList words = QCoreApplication::arguments();
     words.removeFirst();
+    if (words.value(0) == u"schedule"_s)
+        return scheduleCommand(words.mid(1));
     const CtlArguments arguments = CtlArguments::parse(words, &error);
     if (!error.isEmpty()) {
         printErr(u"renvoliactl: "_s + error + u"\n\n"_s + ctlUsage());

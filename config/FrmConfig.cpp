@@ -6,6 +6,7 @@
 #include "LaunchSchedule.h"
 #include "ModemDiscovery.h"
 #include "PortAssignment.h"
+#include "PlanificationTab.h"
 #include "PortSetting.h"
 #include "ShellOpen.h"
 #include "Twips.h"
@@ -88,6 +89,9 @@ FrmConfig::FrmConfig(const Clock &clock, registry::RegistryApi &registry, const 
     connect(timLance, &LaunchClock::due, this, &FrmConfig::launch);
     connect(tabConfig, &QTabWidget::currentChanged, this, &FrmConfig::tabConfig_Click);
     setFixedSize(sizeHint().expandedTo(fromTwips(3735, 3750)));
+    // Added once the size is set: the rules and the journal scroll within
+    // the window the first two tabs size.
+    tabConfig->addTab(new PlanificationTab(m_clock), u"P&lanification"_s);
     centreOnScreen();
 }
 
@@ -107,6 +111,8 @@ QWidget *FrmConfig::buildParametersTab()
     txtTps = new QLineEdit(tab);
     txtTps->setObjectName(u"txtTps"_s);
     txtTps->setFixedWidth(fromTwips(735, 0).width() + 8);
+    lblNum->setBuddy(txtNum); // a screen reader names the fields by their labels
+    lblTps->setBuddy(txtTps);
     cmdGO = button(u"cmdGO"_s, u"&Procéder"_s, tab);
     cmdGO->setProperty("Tag", kTagIdle);
     cmdGO->setMinimumSize(fromTwips(2055, 375));
@@ -140,6 +146,7 @@ QWidget *FrmConfig::buildConfigurationTab()
     auto *tab = new QWidget;
     comModem = new QComboBox(tab);
     comModem->setObjectName(u"comModem"_s);
+    comModem->setAccessibleName(u"Modems"_s);
     cmdChoix = button(u"cmdChoix"_s, u"Je choisis ce modem"_s, tab);
     cmdPort = button(u"cmdPort"_s, u"Je préfère désigner le port moi-même"_s, tab);
     lblInfo = label(u"lblInfo"_s, QString(), tab);

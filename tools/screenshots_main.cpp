@@ -8,8 +8,10 @@
 #include "FrmConfig.h"
 #include "FrmGenerique.h"
 #include "FrmPort.h"
+#include "Journal.h"
 #include "ModemSimulator.h"
 #include "PortSetting.h"
+#include "RuleStore.h"
 #include "SqliteRegistry.h"
 
 #include <QAbstractButton>
@@ -94,8 +96,26 @@ void storeRegisteredUser(registry::RegistryApi &store)
     store.closeKey(key);
 }
 
+// Weekday evenings to a mobile, cancelled every morning, and what the
+// journal kept of one evening.
+void storeSchedule(const Clock &clock)
+{
+    QString problem;
+    int id = 0;
+    for (const RuleInput &input : {RuleInput{u"lun-ven"_s, u"18:00"_s, u"forward"_s, u"0612345678"_s, {}, u"3"_s, {}},
+                                   RuleInput{u"tous"_s, u"08:00"_s, u"cancel"_s, {}, {}, u"3"_s, {}}}) {
+        ScheduleRule rule = *ruleFrom(input, &problem);
+        rule.id = ++id;
+        RuleStore::save(rule);
+    }
+    const QDateTime evening(clock.now().date(), QTime(18, 0, 7));
+    Journal::append(evening, u"3"_s, u"Echec du renvoi à 18:00:07"_s);
+    Journal::append(evening.addSecs(10), u"3"_s, u"Renvoi effectué à 18:00:17"_s);
+}
+
 bool shootConfiguration(const QDir &folder, registry::RegistryApi &store, const Clock &clock)
 {
+    storeSchedule(clock);
     // One USB modem, whatever this machine has.
     const SerialDeviceList devices({SerialDevice{u"/dev/ttyACM0"_s, u"ttyACM0"_s, u"USR5637 56K Faxmodem"_s,
                                                  u"U.S.Robotics"_s, 0x0baf, 0x0303, u"0000001"_s, QString()}});
@@ -104,6 +124,10 @@ bool shootConfiguration(const QDir &folder, registry::RegistryApi &store, const 
     bool saved = save(&config, folder, u"configuration-parametres.png"_s);
     config.findChild<QTabWidget *>(u"tabConfig"_s)->setCurrentIndex(1);
     saved &= save(&config, folder, u"configuration-port.png"_s);
+    PortSetting::setCurrentLine(LineKind::Mobile);
+    config.findChild<QTabWidget *>(u"tabConfig"_s)->setCurrentIndex(2);
+    saved &= save(&config, folder, u"configuration-planification.png"_s);
+    PortSetting::setCurrentLine(LineKind::Analog);
 
     FrmPort port(PortSetting::current(), &config);
     port.show();
@@ -138,6 +162,7 @@ int main(int argc, char *argv[])
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(settings.path()));
     registry::SqliteRegistry store(settings.filePath(u"registry.sqlite"_s).toStdString());
     const StandingClock clock;
     PortSetting::setCurrent(u"3"_s);

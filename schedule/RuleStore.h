@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ScheduleRule.h"
+
+#include <QList>
+
+// The schedule's rules, kept per user beside the port setting, in its section
+// "Planification" (one group per rule, named by its id).
+namespace RuleStore {
+
+QList<ScheduleRule> load(); // by id
+std::optional<ScheduleRule> find(int id);
+int nextId(); // one more than any id ever given
+// False when the store could not be written.
+bool save(const ScheduleRule &rule);
+bool remove(int id);
+
+// Whether the person has been told once that a rule runs while nobody is
+// logged in only with lingering.
+bool lingerNoteGiven();
+void setLingerNoteGiven();
+
+} // namespace RuleStore
