@@ -115,8 +115,7 @@ bool ForwardingOperation::codeAccepted()
     if (m_phase != Phase::Listening || !m_dialled)
         return false;
     m_received += m_line.Input();
-    m_lastAnswer = m_dialogue->judge(m_received, true, expectsStatus());
-    return m_lastAnswer.state == ReplyVerdict::State::Accepted;
+    return m_dialogue->judge(m_received, true, expectsStatus()).state == ReplyVerdict::State::Accepted;
 }
 
 QString ForwardingOperation::portFailureLine(const QString &port)

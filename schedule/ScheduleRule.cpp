@@ -1,9 +1,9 @@
 #include "ScheduleRule.h"
 
-#include "CommLine.h"
 #include "CommandLine.h"
 #include "LaunchSchedule.h"
 #include "LineDialogue.h"
+#include "PortRange.h"
 #include "PortSetting.h"
 
 using namespace Qt::StringLiterals;
@@ -17,7 +17,7 @@ std::optional<int> portNumbered(const QString &text)
 {
     bool ok = false;
     const int port = text.toInt(&ok);
-    return ok && port >= 1 && port <= CommLine::kHighestPort ? std::optional<int>(port) : std::nullopt;
+    return ok && isPortInRange(port) ? std::optional<int>(port) : std::nullopt;
 }
 
 bool fail(QString *problem, const QString &text)
@@ -65,9 +65,8 @@ bool readLine(const RuleInput &input, ScheduleRule &rule, QString *problem)
 {
     const std::optional<int> port = input.port.isEmpty() ? portNumbered(PortSetting::current()) : portNumbered(input.port);
     if (!port)
-        return fail(problem, u"port non valide : « %1 » (1 à %2)"_s
-                                 .arg(input.port.isEmpty() ? PortSetting::current() : input.port)
-                                 .arg(CommLine::kHighestPort));
+        return fail(problem, u"port non valide : « %1 » (%2)"_s
+                                 .arg(input.port.isEmpty() ? PortSetting::current() : input.port, portRangeText()));
     const std::optional<LineKind> line = input.line.isEmpty() ? PortSetting::currentLine() : lineKindNamed(input.line);
     if (!line)
         return fail(problem, u"type de ligne inconnu : « %1 » (analog ou mobile)"_s.arg(input.line));
