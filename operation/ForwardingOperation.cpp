@@ -49,8 +49,8 @@ ForwardingOperation::ForwardingOperation(RequestSource request, PortSource port,
     connect(&m_line, &CommLine::lineFailed, this, &ForwardingOperation::failDialogue);
     m_reopenTimer.setInterval(kReopenInterval);
     connect(&m_reopenTimer, &QTimer::timeout, this, &ForwardingOperation::retryOpening);
-    connect(&m_loan, &ModemLoan::lent, this, &ForwardingOperation::borrowFromModemManager);
-    connect(&m_loan, &ModemLoan::notManaged, this, &ForwardingOperation::failPort);
+    connect(&m_loan, &ModemLoan::lent, this, &ForwardingOperation::awaitPortRelease);
+    connect(&m_loan, &ModemLoan::notManaged, this, &ForwardingOperation::openAndSetUp);
     connect(&m_loan, &ModemLoan::refused, this, [this](const QString &why) {
         m_failureReason = why;
         diagnose(why);
@@ -148,10 +148,19 @@ void ForwardingOperation::start()
     if (m_phase != Phase::Ready)
         return;
     m_running = true;
+    // ModemManager's hold on a port is not always seen from here: another
+    // user's descriptors cannot be read, so it is asked whenever it runs.
+    const std::optional<int> port = portNumberFromText(m_readPort());
+    if (port && m_loan.borrow(portDevicePath(*port)))
+        m_phase = Phase::Borrowing;
+    else
+        openAndSetUp();
+}
+
+void ForwardingOperation::openAndSetUp()
+{
     if (openPort())
         nextSetupStep();
-    else if (m_line.openFailure() == CommLine::OpenFailure::Busy && m_loan.borrow(devicePath()))
-        m_phase = Phase::Borrowing; // ModemManager may be the one that holds it
     else
         failPort();
 }
@@ -189,7 +198,7 @@ bool ForwardingOperation::tryOpeningPort()
     return true;
 }
 
-void ForwardingOperation::borrowFromModemManager()
+void ForwardingOperation::awaitPortRelease()
 {
     m_reopenLimit.setRemainingTime(kPortReleaseLimit);
     m_reopenTimer.start();

@@ -101,7 +101,8 @@ private:
 
     bool openPort();
     bool tryOpeningPort();
-    void borrowFromModemManager();
+    void openAndSetUp();
+    void awaitPortRelease();
     void retryOpening();
     void failPort();
     void onGivenBack(const QString &problem);

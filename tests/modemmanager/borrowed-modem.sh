@@ -43,7 +43,7 @@ enabled() { [ "$(state)" = enabled ]; }
 listed() { mmcli --test-session -L 2>/dev/null | grep -q 'Modem simule'; }
 forwardings() { grep -c 'AT+CCFC=0,3,"+33612345678",145' "$work/modem.log"; } # refused ones too
 requestsReached() { test "$(forwardings)" -eq "$1"; } # that many AT+CCFC requests
-forward() { "$ctl" forward +33612345678 --line mobile --port 7 "$@"; }
+forwarding=(forward +33612345678 --line mobile --port 7)
 
 # A bus that lets every user in: polkitd runs as its own user.
 cat > "$work/bus.conf" <<EOF
@@ -69,7 +69,7 @@ modem() { # simulator options...
 
 modem
 check "without ModemManager: ports as before" sh -c "! '$ctl' ports | grep -q ModemManager"
-check "without ModemManager: forwarded (exit 0)" forward --attempts 1
+check "without ModemManager: forwarded (exit 0)" "$ctl" "${forwarding[@]}" --attempts 1
 check "without ModemManager: the AT+CCFC reached the modem" requestsReached 1
 kill "${daemons[-1]}"
 within 10 test ! -L "$link"
@@ -111,7 +111,7 @@ check "without permission: what to do, in French" grep -q "copiez .*50-renvolia-
 check "without permission: the modem stays enabled" enabled
 
 # Stopped while it waits to try again: given back before it ends.
-forward --attempts 0 & run=$!
+"$ctl" "${forwarding[@]}" --attempts 0 & run=$!
 within 120 requestsReached 1
 kill -TERM $run
 wait $run
@@ -119,14 +119,14 @@ check "stopped: exit 143" test $? -eq 143
 check "stopped: the modem is back and enabled" within 5 enabled
 
 # Killed: ModemManager ends the inhibition when our bus connection drops.
-forward --attempts 0 & run=$!
+"$ctl" "${forwarding[@]}" --attempts 0 & run=$!
 within 120 requestsReached 2
 kill -KILL $run
 wait $run 2>/dev/null
 check "killed: ModemManager takes the modem back" within 120 listed
 mmcli --test-session -m any -e >/dev/null
 
-forward --attempts 1
+"$ctl" "${forwarding[@]}" --attempts 1
 check "borrowed: forwarded (exit 0)" test $? -eq 0
 check "borrowed: the AT+CCFC reached the modem" requestsReached 3
 check "borrowed: the modem is back and enabled" within 5 enabled
