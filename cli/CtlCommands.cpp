@@ -2,6 +2,7 @@
 
 #include "CtlOutput.h"
 #include "Journal.h"
+#include "ManagedPorts.h"
 #include "PortAssignment.h"
 #include "PortList.h"
 #include "PortSetting.h"
@@ -28,39 +29,34 @@ QJsonValue usbId(std::optional<quint16> id)
     return id ? QJsonValue(u"%1"_s.arg(*id, 4, 16, QChar(u'0'))) : QJsonValue();
 }
 
-QJsonObject portJson(const PortEntry &entry)
+QJsonObject portJson(const PortEntry &entry, const QList<ManagedModem> &modems)
 {
-    return {{u"port"_s, entry.port}, {u"device"_s, entry.device}, {u"state"_s, stateName(entry.state)},
-            {u"why"_s, entry.why}};
+    return withManager({{u"port"_s, entry.port}, {u"device"_s, entry.device}, {u"state"_s, stateName(entry.state)},
+                        {u"why"_s, entry.why}},
+                       entry.device, modems);
 }
 
-QJsonObject deviceJson(const DeviceEntry &entry)
+QJsonObject deviceJson(const DeviceEntry &entry, const QList<ManagedModem> &modems)
 {
     const SerialDevice &device = entry.device;
-    return {{u"device"_s, device.path},         {u"description"_s, device.description},
+    return withManager({{u"device"_s, device.path},         {u"description"_s, device.description},
             {u"maker"_s, device.maker},         {u"vendorId"_s, usbId(device.vendorId)},
             {u"productId"_s, usbId(device.productId)}, {u"serialNumber"_s, device.serialNumber},
             {u"stablePath"_s, device.stablePath}, {u"port"_s, optionalNumber(entry.port)},
-            {u"state"_s, stateName(entry.state)}, {u"why"_s, entry.why}};
+            {u"state"_s, stateName(entry.state)}, {u"why"_s, entry.why}}, device.path, modems);
 }
 
-// A busy port names its holder: "occupé (tenu par le pid 1234 (minicom))".
-QString stateText(CommLine::OpenFailure state, const QString &why)
+QString portLine(const PortEntry &entry, const QList<ManagedModem> &modems)
 {
-    if (state == CommLine::OpenFailure::Busy && !why.isEmpty())
-        return u"%1 (%2)"_s.arg(stateDescription(state), why);
-    return stateDescription(state);
+    return u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device,
+                                                portStateText(entry.device, entry.state, entry.why, modems));
 }
 
-QString portLine(const PortEntry &entry)
-{
-    return u"COM%1\t%2\t%3"_s.arg(entry.port).arg(entry.device, stateText(entry.state, entry.why));
-}
-
-QString deviceLine(const DeviceEntry &entry)
+QString deviceLine(const DeviceEntry &entry, const QList<ManagedModem> &modems)
 {
     const QString port = entry.port != 0 ? u"COM%1"_s.arg(entry.port) : u"sans numéro de port"_s;
-    return u"%1\t%2\t%3\t%4"_s.arg(entry.device.path, entry.device.label(), port, stateText(entry.state, entry.why));
+    return u"%1\t%2\t%3\t%4"_s.arg(entry.device.path, entry.device.label(), port,
+                                   portStateText(entry.device.path, entry.state, entry.why, modems));
 }
 
 void printJson(const QJsonObject &object)
@@ -70,7 +66,7 @@ void printJson(const QJsonObject &object)
 
 // What the choice of a modem in the configuration window does: a port that
 // leads to the device, then that port as the saved one.
-int assignCommand(const CtlArguments &arguments)
+int assignCommand(const CtlArguments &arguments, const QList<ManagedModem> &modems)
 {
     const SerialDevice device = SerialDeviceSource::system().deviceAt(arguments.assign);
     const PortAssignment assignment = assignPort(device.path, device.stablePath, arguments.port);
@@ -87,9 +83,31 @@ int assignCommand(const CtlArguments &arguments)
     if (entry.state != CommLine::OpenFailure::None)
         printErr(u"renvoliactl: COM%1: %2"_s.arg(entry.port).arg(entry.why));
     if (arguments.json)
-        printJson(portJson(entry));
+        printJson(portJson(entry, modems));
     else
-        printOut(portLine(entry));
+        printOut(portLine(entry, modems));
+    return 0;
+}
+
+int printPorts(const CtlArguments &arguments, const QList<ManagedModem> &modems)
+{
+    if (!arguments.assign.isNull())
+        return assignCommand(arguments, modems);
+    const QList<PortEntry> ports = listPorts();
+    const QList<DeviceEntry> devices = listDevices(SerialDeviceSource::system());
+    if (arguments.json) {
+        QJsonArray portList, deviceList;
+        for (const PortEntry &entry : ports)
+            portList.append(portJson(entry, modems));
+        for (const DeviceEntry &entry : devices)
+            deviceList.append(deviceJson(entry, modems));
+        printJson({{u"ports"_s, portList}, {u"devices"_s, deviceList}});
+        return 0;
+    }
+    for (const PortEntry &entry : ports)
+        printOut(portLine(entry, modems));
+    for (const DeviceEntry &entry : devices)
+        printOut(deviceLine(entry, modems));
     return 0;
 }
 
@@ -97,24 +115,7 @@ int assignCommand(const CtlArguments &arguments)
 
 int listPortsCommand(const CtlArguments &arguments)
 {
-    if (!arguments.assign.isNull())
-        return assignCommand(arguments);
-    const QList<PortEntry> ports = listPorts();
-    const QList<DeviceEntry> devices = listDevices(SerialDeviceSource::system());
-    if (arguments.json) {
-        QJsonArray portList, deviceList;
-        for (const PortEntry &entry : ports)
-            portList.append(portJson(entry));
-        for (const DeviceEntry &entry : devices)
-            deviceList.append(deviceJson(entry));
-        printJson({{u"ports"_s, portList}, {u"devices"_s, deviceList}});
-        return 0;
-    }
-    for (const PortEntry &entry : ports)
-        printOut(portLine(entry));
-    for (const DeviceEntry &entry : devices)
-        printOut(deviceLine(entry));
-    return 0;
+    return withManagedModems([&arguments](const QList<ManagedModem> &modems) { return printPorts(arguments, modems); });
 }
 
 int journalCommand(const CtlArguments &arguments)

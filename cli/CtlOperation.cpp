@@ -9,6 +9,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -74,6 +78,10 @@ CtlOperation::CtlOperation(const CtlArguments &arguments, QObject *parent)
 {
     m_operation.setMaxAttempts(arguments.attempts);
     m_operation.setDialogue(dialogueFor(m_line));
+#ifdef Q_OS_UNIX
+    // Someone at the terminal can answer polkit's agent; cron and timers cannot.
+    m_operation.allowInteractiveAuthorization(::isatty(STDIN_FILENO));
+#endif
     m_deadline.setSingleShot(true);
     // A coarse timer may fire late, after the next attempt has begun.
     m_deadline.setTimerType(Qt::PreciseTimer);

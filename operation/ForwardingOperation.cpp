@@ -12,6 +12,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kStatusUnknown = u"Etat du renvoi non communiqué par le réseau"_s;
+// ModemManager first switches the modem's unsolicited reports off, then closes the port.
+constexpr std::chrono::milliseconds kPortReleaseLimit{10000};
+constexpr std::chrono::milliseconds kReopenInterval{250};
 
 QString hangUpCommand()
 {
@@ -44,6 +47,16 @@ ForwardingOperation::ForwardingOperation(RequestSource request, PortSource port,
     connect(&m_pauseTimer, &QTimer::timeout, this, &ForwardingOperation::endPause);
     connect(&m_line, &CommLine::readyRead, this, &ForwardingOperation::onReadyRead);
     connect(&m_line, &CommLine::lineFailed, this, &ForwardingOperation::failDialogue);
+    m_reopenTimer.setInterval(kReopenInterval);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &ForwardingOperation::retryOpening);
+    connect(&m_loan, &ModemLoan::lent, this, &ForwardingOperation::awaitPortRelease);
+    connect(&m_loan, &ModemLoan::notManaged, this, &ForwardingOperation::openAndSetUp);
+    connect(&m_loan, &ModemLoan::refused, this, [this](const QString &why) {
+        m_failureReason = why;
+        diagnose(why);
+        failPort();
+    });
+    connect(&m_loan, &ModemLoan::givenBack, this, &ForwardingOperation::onGivenBack);
 }
 
 bool ForwardingOperation::isRunning() const
@@ -82,6 +95,11 @@ void ForwardingOperation::setDialogue(std::unique_ptr<LineDialogue> dialogue)
         m_dialogue = std::move(dialogue);
 }
 
+void ForwardingOperation::allowInteractiveAuthorization(bool allowed)
+{
+    m_loan.setInteractive(allowed);
+}
+
 void ForwardingOperation::cancel()
 {
     m_running = false;
@@ -89,8 +107,9 @@ void ForwardingOperation::cancel()
 
 void ForwardingOperation::stopNow()
 {
-    if (m_phase == Phase::Ready || m_phase == Phase::Finished)
+    if (m_phase == Phase::Ready || m_phase == Phase::GivingBack || m_phase == Phase::Finished)
         return;
+    m_reopenTimer.stop();
     m_listenTimer.stop();
     m_pauseTimer.stop();
     m_running = false;
@@ -146,35 +165,73 @@ void ForwardingOperation::start()
 {
     if (m_phase != Phase::Ready)
         return;
-    if (!openPort()) {
-        report(portFailureLine(m_readPort()));
-        m_outcome = Outcome::PortFailure;
-        m_running = false;
-        m_phase = Phase::Finished;
-        emit finished();
-        return;
-    }
-    nextSetupStep();
+    m_running = true;
+    // ModemManager's hold on a port is not always seen from here: another
+    // user's descriptors cannot be read, so it is asked whenever it runs.
+    const std::optional<int> port = portNumberFromText(m_readPort());
+    if (port && m_loan.borrow(portDevicePath(*port)))
+        m_phase = Phase::Borrowing;
+    else
+        openAndSetUp();
+}
+
+void ForwardingOperation::openAndSetUp()
+{
+    if (openPort())
+        nextSetupStep();
+    else
+        failPort();
+}
+
+void ForwardingOperation::failPort()
+{
+    report(portFailureLine(m_readPort()));
+    m_outcome = Outcome::PortFailure;
+    m_running = false;
+    finish();
 }
 
 bool ForwardingOperation::openPort()
+{
+    if (tryOpeningPort())
+        return true;
+    qCWarning(lcOperation).noquote() << m_failureReason;
+    return false;
+}
+
+bool ForwardingOperation::tryOpeningPort()
 {
     const QString portText = m_readPort();
     const std::optional<int> port = portNumberFromText(portText);
     m_failureReason = u"le texte du port ne tient pas dans un nombre de 16 bits"_s;
     if (!port || !m_line.setCommPort(*port, &m_failureReason)) {
         m_failureReason = u"port « %1 » refusé : %2"_s.arg(portText, m_failureReason);
-        qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
-    m_running = true;
     if (!m_line.setPortOpen(true, &m_failureReason)) {
         m_failureReason = u"%1 ne peut pas être ouvert : %2"_s.arg(portDevicePath(*port), m_failureReason);
-        qCWarning(lcOperation).noquote() << m_failureReason;
         return false;
     }
     m_failureReason.clear();
     return true;
+}
+
+void ForwardingOperation::awaitPortRelease()
+{
+    m_reopenLimit.setRemainingTime(kPortReleaseLimit);
+    m_reopenTimer.start();
+}
+
+void ForwardingOperation::retryOpening()
+{
+    if (tryOpeningPort()) {
+        m_reopenTimer.stop();
+        nextSetupStep();
+    } else if (m_reopenLimit.hasExpired()) {
+        m_reopenTimer.stop();
+        qCWarning(lcOperation).noquote() << m_failureReason;
+        failPort();
+    }
 }
 
 void ForwardingOperation::nextSetupStep()
@@ -418,15 +475,24 @@ void ForwardingOperation::finishSuccess()
 void ForwardingOperation::finish()
 {
     // Closing a dying line may report it once more; the operation is over by then.
-    m_phase = Phase::Finished;
+    m_phase = Phase::GivingBack;
     hangUpIfDialled(); // closing drains it before DTR drops
     m_line.setPortOpen(false);
+    m_loan.giveBack();
+}
+
+// A modem borrowed from ModemManager goes back before the operation ends.
+void ForwardingOperation::onGivenBack(const QString &problem)
+{
+    if (!problem.isEmpty())
+        report(u"Le modem n'a pas été rendu tel quel : "_s + problem);
+    m_phase = Phase::Finished;
     emit finished();
 }
 
 void ForwardingOperation::failDialogue(const QString &reason)
 {
-    if (m_phase == Phase::Ready || m_phase == Phase::Finished)
+    if (m_phase == Phase::Ready || m_phase == Phase::GivingBack || m_phase == Phase::Finished)
         return;
     m_failureReason = reason;
     qCWarning(lcOperation).noquote() << "ligne perdue :" << reason;

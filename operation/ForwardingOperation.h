@@ -3,9 +3,11 @@
 #include "Clock.h"
 #include "CommLine.h"
 #include "LineDialogue.h"
+#include "ModemLoan.h"
 #include "OperationRequest.h"
 #include "StatusSurvey.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -44,6 +46,9 @@ public:
     void setMaxAttempts(int attempts);
     // Before start(); an analogue line's otherwise.
     void setDialogue(std::unique_ptr<LineDialogue> dialogue);
+    // Whether polkit's agent may ask for a password when a modem is borrowed
+    // from ModemManager.
+    void allowInteractiveAuthorization(bool allowed);
 
     // Runs once; later calls do nothing.
     void start();
@@ -86,7 +91,9 @@ signals:
     void finished();
 
 private:
-    enum class Phase { Ready, SettingUp, Listening, Querying, PausingAfterSuccess, PausingAfterFailure, Finished };
+    enum class Phase {
+        Ready, Borrowing, SettingUp, Listening, Querying, PausingAfterSuccess, PausingAfterFailure, GivingBack, Finished
+    };
 
     struct AttemptTexts
     {
@@ -96,6 +103,12 @@ private:
     static AttemptTexts textsFor(const OperationRequest &request);
 
     bool openPort();
+    bool tryOpeningPort();
+    void openAndSetUp();
+    void awaitPortRelease();
+    void retryOpening();
+    void failPort();
+    void onGivenBack(const QString &problem);
     void nextSetupStep();
     void beginAttempt();
     bool listenTo(const QString &command, Purpose purpose, Phase phase);
@@ -132,6 +145,9 @@ private:
     CommLine m_line;
     QTimer m_listenTimer;
     QTimer m_pauseTimer;
+    ModemLoan m_loan;
+    QTimer m_reopenTimer; // until ModemManager has closed the port it lent
+    QDeadlineTimer m_reopenLimit;
     Phase m_phase = Phase::Ready;
     bool m_running = false; // mbEnCours: cleared on success, cancel or failure
     bool m_dialled = false; // a dial command went out and no "ATH0" after it

@@ -40,6 +40,7 @@ FrmGenerique::FrmGenerique(ForwardingOperation::PortSource port, const Clock &cl
     operation = new ForwardingOperation([this] { return requestFromControls(); }, std::move(port),
                                         clock, timings, this);
     operation->setDialogue(dialogueFor(line));
+    operation->allowInteractiveAuthorization(true); // a desktop session has polkit's agent
     connect(operation, &ForwardingOperation::reportLine, this, &FrmGenerique::appendReportLine);
     connect(operation, &ForwardingOperation::succeeded, this, &FrmGenerique::tickCompleted);
     connect(operation, &ForwardingOperation::finished, this, &FrmGenerique::onFinished);

@@ -17,6 +17,21 @@ const QList<int> kClassBits{1, 2, 4}; // voice, data, fax
 
 enum Mode { Disable = 0, Enable = 1, Query = 2, Registration = 3, Erasure = 4 };
 
+// What a modem manager asks when it probes a new modem, and the answers that
+// make it take this one for a 3GPP modem with a SIM card ready.
+QByteArray identityAnswer(const QByteArray &upper)
+{
+    static const QList<std::pair<QByteArray, QByteArray>> answers{
+        {"AT+CGMI", "Renvolia"}, {"AT+CGMM", "Modem simule"}, {"AT+CGMR", "1.0"},
+        {"AT+CGSN", "356938035643809"}, {"AT+GCAP", "+GCAP: +CGSM"}, {"AT+CPIN?", "+CPIN: READY"},
+        {"AT+CFUN?", "+CFUN: 1"}, {"AT+CIMI", "208150000000001"}};
+    for (const auto &[command, text] : answers) {
+        if (upper == command)
+            return "\r\n" + text + "\r\n" + kOk;
+    }
+    return {};
+}
+
 // All forwarding (4) covers the four reasons, all conditional (5) the last three.
 QList<int> reasonsCoveredBy(int reason)
 {
@@ -34,6 +49,8 @@ QByteArray CellularNetwork::answer(const QByteArray &command)
     const QByteArray upper = command.trimmed().toUpper();
     if (upper.startsWith("AT+CMEE="))
         return setErrorCodes(upper.mid(8));
+    if (const QByteArray identity = identityAnswer(upper); !identity.isEmpty())
+        return identity;
     if (!upper.startsWith("AT+CCFC="))
         return kOk;
     if (!m_nextAnswer.isEmpty())
