@@ -382,8 +382,8 @@ mount -t tmpfs -o size=64m renvolia-test "$1"
         if (shell.exitCode() != 0 && errors.contains("unshare"))
             QSKIP("no mount namespace of its own here: " + errors);
         QCOMPARE(shell.readAllStandardOutput(), "COM3\nPort\tREG_SZ\tCOM3\nCOM3\n"_ba + (logLeft ? "w2\n" : ""));
-        QCOMPARE(QString::fromUtf8(errors), u"renvolia-reg: cannot create HKCU\\Software\\Renvolia: "
-                                            "the registry store cannot be written ("_s + reason + u")\n"_s);
+        QCOMPARE(QString::fromUtf8(errors), u"renvolia-reg: impossible de créer HKCU\\Software\\Renvolia : "
+                                            "la base de registre ne peut pas être écrite ("_s + reason + u")\n"_s);
         QVERIFY(fileContents(exported).contains("\"Port\"=\"COM3\""));
     }
 
