@@ -69,10 +69,10 @@ QDateTime paris(const QString &iso)
 }
 
 ScheduleRule rule(const QString &days, const QString &at, const QString &action, const QString &number = {},
-                  const QString &reason = {})
+                  const QString &reason = {}, const QString &line = u"analog"_s)
 {
     QString problem;
-    const std::optional<ScheduleRule> made = ruleFrom({days, at, action, number, reason, u"2"_s, u"analog"_s}, &problem);
+    const std::optional<ScheduleRule> made = ruleFrom({days, at, action, number, reason, u"2"_s, line}, &problem);
     if (!made)
         qFatal("%s", qPrintable(problem));
     return *made;
@@ -257,6 +257,12 @@ private slots:
                                    rule(u"sam"_s, u"10:00"_s, u"forward"_s, u"08"_s, u"busy"_s),
                                    rule(u"sam"_s, u"12:00"_s, u"cancel"_s, {}, u"every"_s)}
             << u"all 07 9840-10500;busy 08 7800-7920"_s;
+        QTest::addRow("a conditional cancel ends busy, not all")
+            << QList<ScheduleRule>{rule(u"lun"_s, u"09:00"_s, u"forward"_s, u"07"_s),
+                                   rule(u"lun"_s, u"10:00"_s, u"forward"_s, u"08"_s, u"busy"_s),
+                                   rule(u"lun"_s, u"12:00"_s, u"cancel"_s, {}, u"all-conditional"_s, u"mobile"_s),
+                                   rule(u"lun"_s, u"18:00"_s, u"cancel"_s)}
+            << u"busy 08 600-720;all 07 540-1080"_s;
         QTest::addRow("never cancelled: the whole week")
             << QList<ScheduleRule>{rule(u"mer"_s, u"12:00"_s, u"forward"_s, u"06"_s)} << u"all 06 3600-13680"_s;
     }
