@@ -124,7 +124,11 @@ int journalCommand(const CtlArguments &arguments)
         printErr(u"renvoliactl: pas encore de journal (%1)"_s.arg(Journal::path()));
         return 0;
     }
-    for (const QString &line : Journal::tail(arguments.tail))
+    const Journal::Tail tail = Journal::tail(arguments.tail);
+    for (const QString &line : tail.lines)
         printOut(line);
-    return 0;
+    if (tail.failure.isEmpty())
+        return 0;
+    printErr(u"renvoliactl: le journal ne peut pas être lu : %1"_s.arg(tail.failure));
+    return 1;
 }

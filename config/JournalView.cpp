@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 #include <algorithm>
 
 JournalView::JournalView(int lines, QWidget *parent)
@@ -19,10 +21,12 @@ JournalView::JournalView(int lines, QWidget *parent)
 void JournalView::reload()
 {
     watch();
-    QStringList lines = Journal::tail(m_lines);
-    std::reverse(lines.begin(), lines.end());
+    Journal::Tail tail = Journal::tail(m_lines);
+    std::reverse(tail.lines.begin(), tail.lines.end());
+    if (!tail.failure.isEmpty())
+        tail.lines.prepend(u"Le journal ne peut pas être lu : %1"_s.arg(tail.failure));
     clear();
-    addItems(lines);
+    addItems(tail.lines);
 }
 
 // The folder tells when the journal is made or rotated; the file, when a

@@ -106,15 +106,19 @@ bool exists()
     return QFile::exists(path()) || QFile::exists(path() + u".1"_s);
 }
 
-QStringList tail(int count)
+Tail tail(int count)
 {
-    QStringList lines;
+    Tail read;
     for (const QString &name : {path() + u".1"_s, path()}) {
         QFile file(name);
         if (file.open(QIODevice::ReadOnly))
-            lines += QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+            read.lines += QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        else if (file.exists())
+            read.failure = u"%1 (%2)"_s.arg(name, file.errorString());
     }
-    return count >= 0 && count < lines.size() ? lines.mid(lines.size() - count) : lines;
+    if (count >= 0 && count < read.lines.size())
+        read.lines = read.lines.mid(read.lines.size() - count);
+    return read;
 }
 
 } // namespace Journal

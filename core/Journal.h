@@ -22,7 +22,13 @@ void append(const QDateTime &moment, const QString &port, const QString &line);
 // Whether anything was ever written: the journal or its older file.
 bool exists();
 
-// The last count lines, oldest first.
-QStringList tail(int count);
+struct Tail
+{
+    QStringList lines; // oldest first
+    QString failure;   // "PATH (reason)" of a file that is there but cannot be read
+};
+
+// The last count lines; what cannot be read is left out and named.
+Tail tail(int count);
 
 } // namespace Journal

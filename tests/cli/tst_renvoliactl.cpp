@@ -365,8 +365,8 @@ private slots:
     }
 
     // Told on stderr, each: a saved port no entry point can open, a journal
-    // not yet written.
-    void savedPortOutOfRange_noJournalYet_saidOnStderr()
+    // not yet written, a journal file that cannot be read.
+    void savedPortOutOfRange_noJournalYet_unreadableJournal_saidOnStderr()
     {
         const TemporaryConfigFolder folder;
         PortSetting::setCurrent(u"300"_s);
@@ -387,6 +387,17 @@ private slots:
         QCOMPARE(QString::fromUtf8(run.readAllStandardError()),
                  u"renvoliactl: pas encore de journal (%1/renvolia/journal.log)\n"_s.arg(state.path()));
         QVERIFY(run.readAllStandardOutput().isEmpty());
+
+        QFile older(state.path() + u"/renvolia/journal.log.1"_s);
+        QVERIFY(QDir(state.path()).mkpath(u"renvolia/journal.log"_s));
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("2026-12-07T18:00:07+01:00 COM2 Echec\n") > 0);
+        older.close();
+        run.start(QStringLiteral(RENVOLIACTL), {u"journal"_s});
+        QVERIFY(run.waitForFinished(10000));
+        QCOMPARE(run.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()), u"2026-12-07T18:00:07+01:00 COM2 Echec\n"_s);
+        QVERIFY(QString::fromUtf8(run.readAllStandardError())
+                    .startsWith(u"renvoliactl: le journal ne peut pas être lu : %1/renvolia/journal.log ("_s.arg(state.path())));
     }
 
     void runsWithoutGuiLibraries()

@@ -100,6 +100,16 @@ private slots:
         QCOMPARE(journal->item(0)->text(), line);
     }
 
+    void journal_thatCannotBeRead_saysWhyFirst()
+    {
+        TemporaryConfigFolder folder;
+        QVERIFY(QDir().mkpath(Journal::path()));
+        PlanificationTab tab(m_clock);
+        auto *journal = tab.findChild<QListWidget *>(u"lstJournal"_s);
+        QCOMPARE(journal->count(), 1);
+        QVERIFY(journal->item(0)->text().startsWith(u"Le journal ne peut pas être lu : %1 ("_s.arg(Journal::path())));
+    }
+
     // On a mobile line the tab asks the network, through the same engine as
     // renvoliactl status, and shows its answer; on a telephone line it cannot.
     void consulterLEtat_showsTheNetworksAnswer()

@@ -39,7 +39,7 @@ private slots:
 
         QVERIFY(QFile::exists(Journal::path() + u".1"_s));
         QVERIFY(QFile(Journal::path()).size() < Journal::kRotateAtBytes);
-        const QStringList lines = Journal::tail(-1);
+        const QStringList lines = Journal::tail(-1).lines;
         QCOMPARE(lines.size(), 2 * kLines);
         static const QRegularExpression whole(
             QRegularExpression::anchoredPattern(u"2026-12-07T18:00:07[+-]\\d\\d:\\d\\d COM2 (A{201}|B{201})\\d+"_s));

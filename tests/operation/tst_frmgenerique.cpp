@@ -254,7 +254,7 @@ private slots:
         QTest::qWait(500);
         delete rig.window.data();
         QTRY_COMPARE(rig.modem.receivedBytes(), "ATDT*21*0612345678#;\rATH0\r"_ba);
-        QVERIFY(Journal::tail(1).value(0).endsWith(u"COM2 Renvoi effectué à 12:00:05"_s));
+        QVERIFY(Journal::tail(1).lines.value(0).endsWith(u"COM2 Renvoi effectué à 12:00:05"_s));
     }
 
     void tickChangedDuringPause_appliesToNextAttempt()
