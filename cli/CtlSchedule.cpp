@@ -107,7 +107,7 @@ int removeCommand(const QStringList &words)
     const int id = words.value(0).toInt(&ok);
     if (words.size() != 1 || !ok)
         return usageError(u"schedule remove demande le numéro d'une règle"_s);
-    if (!RuleStore::find(id))
+    if (!RuleStore::holds(id))
         return usageError(u"aucune règle n° %1"_s.arg(id));
     const std::unique_ptr<ScheduleBackend> backend = platformScheduleBackend();
     WeeklySchedule schedule(*backend);
@@ -139,6 +139,14 @@ int listCommand(const QStringList &words)
                          .arg(rule.port)
                          .arg(next.toString(u"dd/MM/yyyy HH:mm"_s)));
         }
+    }
+    // Shown, so that they can be removed.
+    for (const RuleStore::UnreadableRule &rule : RuleStore::unreadable()) {
+        if (json)
+            printOut(QString::fromUtf8(QJsonDocument(QJsonObject{{u"id"_s, rule.id}, {u"unreadable"_s, rule.problem}})
+                                           .toJson(QJsonDocument::Compact)));
+        else
+            printOut(u"%1	illisible : %2"_s.arg(rule.id).arg(rule.problem));
     }
     return 0;
 }

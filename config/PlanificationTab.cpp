@@ -135,9 +135,14 @@ void PlanificationTab::showRules()
                                                      rule.actionDescription(), nextRunText(nextRun(rule, now))});
         item->setData(0, Qt::UserRole, rule.id);
     }
+    // Listed, so that they can be removed.
+    for (const RuleStore::UnreadableRule &rule : RuleStore::unreadable()) {
+        auto *item = new QTreeWidgetItem(lstRegles, {QString::number(rule.id), {}, {}, u"illisible : "_s + rule.problem, {}});
+        item->setData(0, Qt::UserRole, rule.id);
+    }
     if (lstRegles->topLevelItemCount() > 0)
         lstRegles->setCurrentItem(lstRegles->topLevelItem(0));
-    cmdSupprimer->setEnabled(!rules.isEmpty());
+    cmdSupprimer->setEnabled(lstRegles->topLevelItemCount() > 0);
 }
 
 void PlanificationTab::cmdAjouter_Click()

@@ -31,7 +31,7 @@ struct Store
     QSettings settings;
 };
 
-std::optional<ScheduleRule> read(QSettings &settings, const QString &group)
+std::optional<ScheduleRule> read(QSettings &settings, const QString &group, QString *problem)
 {
     settings.beginGroup(group);
     RuleInput input{settings.value(u"Jours"_s).toString(), settings.value(u"Heure"_s).toString(),
@@ -39,26 +39,54 @@ std::optional<ScheduleRule> read(QSettings &settings, const QString &group)
                     settings.value(u"Motif"_s).toString(), settings.value(u"Port"_s).toString(),
                     settings.value(u"Ligne"_s).toString()};
     settings.endGroup();
-    QString problem;
-    std::optional<ScheduleRule> rule = ruleFrom(input, &problem);
+    std::optional<ScheduleRule> rule = ruleFrom(input, problem);
     if (rule)
         rule->id = group.toInt();
     return rule;
 }
 
+// The groups named by a rule's id; any other group is not a rule.
+QList<int> ids(const QSettings &settings)
+{
+    QList<int> found;
+    for (const QString &group : settings.childGroups()) {
+        bool number = false;
+        if (const int id = group.toInt(&number); number && id > 0 && group == QString::number(id))
+            found.append(id);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 } // namespace
 
-// A group edited by hand into something unreadable is left out.
 QList<ScheduleRule> load()
 {
     Store store;
     QList<ScheduleRule> rules;
-    for (const QString &group : store.settings.childGroups()) {
-        if (std::optional<ScheduleRule> rule = read(store.settings, group); rule && rule->id > 0)
+    QString problem;
+    for (const int id : ids(store.settings)) {
+        if (std::optional<ScheduleRule> rule = read(store.settings, QString::number(id), &problem))
             rules.append(*rule);
     }
-    std::sort(rules.begin(), rules.end(), [](const ScheduleRule &a, const ScheduleRule &b) { return a.id < b.id; });
     return rules;
+}
+
+QList<UnreadableRule> unreadable()
+{
+    Store store;
+    QList<UnreadableRule> rules;
+    QString problem;
+    for (const int id : ids(store.settings)) {
+        if (!read(store.settings, QString::number(id), &problem))
+            rules.append({id, problem});
+    }
+    return rules;
+}
+
+bool holds(int id)
+{
+    return ids(Store().settings).contains(id);
 }
 
 std::optional<ScheduleRule> find(int id)

@@ -67,7 +67,11 @@ QString WeeklySchedule::lingerNoteOnce() const
 
 bool WeeklySchedule::remove(int id)
 {
-    const std::optional<ScheduleRule> rule = RuleStore::find(id);
+    std::optional<ScheduleRule> rule = RuleStore::find(id);
+    if (!rule && RuleStore::holds(id)) { // one edited out of shape: its timer is named by its id alone
+        rule.emplace();
+        rule->id = id;
+    }
     if (!rule)
         return false;
     m_rule = *rule;

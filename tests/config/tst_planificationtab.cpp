@@ -87,6 +87,21 @@ private slots:
         QCOMPARE(rules->topLevelItemCount(), 0);
     }
 
+    void unreadableRule_listedAndRemoved()
+    {
+        TemporaryConfigFolder folder;
+        QSettings(PortSetting::storeLocation(), PortSetting::storeFormat()).setValue(u"Planification/3/Jours"_s, u"x"_s);
+        PlanificationTab tab(m_clock, std::make_unique<SystemdTimers>(u"/usr/bin/renvoliactl"_s));
+        tab.show();
+        auto *rules = tab.findChild<QTreeWidget *>(u"lstRegles"_s);
+        QCOMPARE(rules->topLevelItemCount(), 1);
+        QVERIFY(rules->topLevelItem(0)->text(3).startsWith(u"illisible : "_s));
+        QSignalSpy changed(&tab, &PlanificationTab::scheduleChanged);
+        QTest::mouseClick(tab.findChild<QPushButton *>(u"cmdSupprimer"_s), Qt::LeftButton);
+        QTRY_COMPARE(changed.size(), 1);
+        QCOMPARE(rules->topLevelItemCount(), 0);
+    }
+
     void journal_showsLineAppendedByAnotherProcess()
     {
         TemporaryConfigFolder folder;

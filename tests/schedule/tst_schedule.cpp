@@ -1,5 +1,6 @@
 #include "ForwardedHours.h"
 #include "NextRun.h"
+#include "PortSetting.h"
 #include "TemporaryConfigFolder.h"
 #include "SystemdTimers.h"
 #include "TimerUnits.h"
@@ -11,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +174,13 @@ private slots:
         const QStringList listed = ctl({u"schedule"_s, u"list"_s}).out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(listed.size(), 1);
         QVERIFY(listed.constFirst().startsWith(u"2\tlun\t18:00\tannulation"_s));
+
+        // Edited by hand out of shape, it is still shown, and removed.
+        QSettings(PortSetting::storeLocation(), PortSetting::storeFormat()).setValue(u"Planification/2/Jours"_s, u"lundi-x"_s);
+        QVERIFY(ctl({u"schedule"_s, u"list"_s}).out.startsWith(u"2\tillisible : "_s));
+        QCOMPARE(ctl({u"schedule"_s, u"remove"_s, u"2"_s}).status, 0);
+        QCOMPARE(unitFolderEntries(), QStringList());
+        QCOMPARE(ctl({u"schedule"_s, u"list"_s}).out, QString());
     }
 
     // Where a user manager answers, the timer is enabled and started after a
