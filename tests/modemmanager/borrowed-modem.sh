@@ -60,7 +60,15 @@ cat > "$work/bus.conf" <<EOF
 EOF
 dbus-daemon --config-file="$work/bus.conf" --nofork & daemons+=($!)
 within 10 test -S "$work/bus" || { echo "no bus"; exit 1; }
-"$polkitd" --no-debug >"$work/polkitd.log" 2>&1 & daemons+=($!)
+# Polkit with the rule we ship alone, and the user daemon in the group dialout.
+mkdir -m 755 "$work/rules"
+cp "$(dirname "$0")/../../packaging/50-renvolia-modemmanager.rules" "$work/rules/"
+chmod 644 "$work/rules/"*
+sed 's/^\(dialout:[^:]*:[^:]*:\)\(.\)/\1daemon,\2/; s/^\(dialout:[^:]*:[^:]*:\)$/\1daemon/' /etc/group >"$work/group"
+chmod 644 "$work/group"
+unshare -m --propagation private sh -c "mount --bind '$work/rules' /etc/polkit-1/rules.d \
+  && mount --bind '$work/group' /etc/group && exec '$polkitd' --no-debug" >"$work/polkitd.log" 2>&1 &
+daemons+=($!)
 link=$XDG_CONFIG_HOME/renvolia/ports/com7
 modem() { # simulator options...
   "$sim" --port 7 --cellular "$@" >"$work/modem.log" & daemons+=($!)
@@ -130,4 +138,12 @@ mmcli --test-session -m any -e >/dev/null
 check "borrowed: forwarded (exit 0)" test $? -eq 0
 check "borrowed: the AT+CCFC reached the modem" requestsReached 3
 check "borrowed: the modem is back and enabled" within 5 enabled
+
+# The killed run left the line exclusive (TIOCEXCL outlives a killed holder
+# while the simulator keeps the other end): only root could open it now.
+python3 -c 'import fcntl, os, sys, termios; fcntl.ioctl(os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY), termios.TIOCNXCL)' "$pts"
+setpriv --reuid=daemon --regid=daemon --groups dialout "$ctl" "${forwarding[@]}" --attempts 1 >"$work/out" 2>"$work/err"
+check "by our polkit rule, a member of dialout: forwarded (exit 0)" test $? -eq 0
+check "by our polkit rule: the modem given back as it was" sh -c "! grep -q 'rendu tel quel' '$work/out'"
+check "by our polkit rule: the modem is back and enabled" within 5 enabled
 exit $((failures > 0))
