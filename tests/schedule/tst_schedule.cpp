@@ -96,8 +96,8 @@ private slots:
         QTest::addColumn<QString>("normalised");
         QTest::addRow("weekday evenings") << QStringList{u"--days"_s, u"lun-ven"_s, u"--at"_s, u"18:00"_s, u"forward"_s,
                                                          u"0612345678"_s} << u"Mon..Fri *-*-* 18:00:00"_s;
-        QTest::addRow("weekend, busy, short hour") << QStringList{u"--days=sam,dim"_s, u"--at=9:05"_s, u"forward"_s,
-                                                                  u"+33612345678"_s, u"--reason"_s, u"busy"_s}
+        QTest::addRow("weekend, busy, short hour, port 5") << QStringList{u"--days=sam,dim"_s, u"--at=9:05"_s, u"forward"_s,
+                                                                  u"+33612345678"_s, u"--reason"_s, u"busy"_s, u"--port=5"_s}
                                                    << u"Sat,Sun *-*-* 09:05:00"_s;
         QTest::addRow("every morning") << QStringList{u"cancel"_s, u"--days"_s, u"tous"_s, u"--at"_s, u"08:00"_s}
                                        << u"*-*-* 08:00:00"_s;
@@ -130,6 +130,7 @@ private slots:
 
         // The next run the list shows is the one systemd computes.
         const QJsonObject listed = QJsonDocument::fromJson(ctl({u"schedule"_s, u"list"_s, u"--json"_s}).out.toUtf8()).object();
+        QCOMPARE(listed.value(u"port"_s).toInt(), rule.contains(u"--port=5"_s) ? 5 : PortSetting::kDefaultPort.toInt());
         const QDateTime next = QDateTime::fromString(listed.value(u"next"_s).toString(), Qt::ISODate);
         QDateTime elapse = QDateTime::fromString(field(calendar.out, u"\\(in UTC\\): "_s).section(u' ', 1, 2),
                                                  u"yyyy-MM-dd HH:mm:ss"_s);
@@ -149,6 +150,7 @@ private slots:
         QTest::addRow("forward without number") << QStringList{u"--days"_s, u"tous"_s, u"--at"_s, u"8:00"_s, u"forward"_s};
         QTest::addRow("no code on this line") << QStringList{u"--days"_s, u"tous"_s, u"--at"_s, u"8:00"_s, u"cancel"_s,
                                                              u"--reason"_s, u"all-conditional"_s, u"--line"_s, u"analog"_s};
+        QTest::addRow("option without its value") << QStringList{u"--days"_s, u"tous"_s, u"--at"_s, u"8:00"_s, u"cancel"_s, u"--port"_s};
         QTest::addRow("port 0") << QStringList{u"--days"_s, u"tous"_s, u"--at"_s, u"8:00"_s, u"cancel"_s, u"--port"_s, u"0"_s};
     }
     void badRule_usageErrorAndNothingWritten()
