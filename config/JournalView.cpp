@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-using namespace Qt::StringLiterals;
-
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 JournalView::JournalView(int lines, QWidget *parent)
     : QListWidget(parent)

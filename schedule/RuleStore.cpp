@@ -58,30 +58,36 @@ QList<int> ids(const QSettings &settings)
     return found;
 }
 
+struct Rules
+{
+    QList<ScheduleRule> rules;
+    QList<UnreadableRule> unreadable;
+};
+
+Rules readAll()
+{
+    Store store;
+    Rules found;
+    for (const int id : ids(store.settings)) {
+        QString problem;
+        if (std::optional<ScheduleRule> rule = read(store.settings, QString::number(id), &problem))
+            found.rules.append(*rule);
+        else
+            found.unreadable.append({id, problem});
+    }
+    return found;
+}
+
 } // namespace
 
 QList<ScheduleRule> load()
 {
-    Store store;
-    QList<ScheduleRule> rules;
-    QString problem;
-    for (const int id : ids(store.settings)) {
-        if (std::optional<ScheduleRule> rule = read(store.settings, QString::number(id), &problem))
-            rules.append(*rule);
-    }
-    return rules;
+    return readAll().rules;
 }
 
 QList<UnreadableRule> unreadable()
 {
-    Store store;
-    QList<UnreadableRule> rules;
-    QString problem;
-    for (const int id : ids(store.settings)) {
-        if (!read(store.settings, QString::number(id), &problem))
-            rules.append({id, problem});
-    }
-    return rules;
+    return readAll().unreadable;
 }
 
 bool holds(int id)
